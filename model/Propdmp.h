@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using TCharArray = std::vector<uint8_t>;
+
+class EPropdumpError : public std::runtime_error {
+public:
+    explicit EPropdumpError(const std::string& Message, int Line = 0)
+        : std::runtime_error(Message), LineNumber(Line) {}
+    // 1-based line of the file that failed to parse; 0 when the error is not about one line.
+    int LineNumber;
+};
+
+// Raised when a file has no valid "propdump version %d" header; the caller asks for a version.
+class EPropdumpVersionUnknown : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TPropObject {
+public:
+    int32_t Owner = 0;
+    int32_t Timestamp = 0;
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t Z = 0;
+    int32_t Yaw = 0;
+    int32_t Tilt = 0;
+    int32_t Roll = 0;
+    int32_t ObjectType = 0;
+    int32_t DataLength = 0;
+    std::string Model;
+    std::string Description;
+    std::string Action;
+    TCharArray Data;
+    bool MarkedForDeletion = false;
+
+    void ParseLine(int Version, std::string_view Line);
+    std::string FormatLine(int Version) const;
+    // Appends FormatLine(Version) to Out without a temporary (the saver's hot path).
+    void AppendLine(int Version, std::string& Out) const;
+};
+
+std::string EscapeLineBreaks(std::string_view Source);
+void UnescapeLineBreaks(std::string& Text);
+
+// Where Save writes its bytes; tests inject one that fails part-way.
+class TFileWriter {
+public:
+    virtual ~TFileWriter() = default;
+    // Writes all of Data or throws std::system_error.
+    virtual void Write(int Fd, const char* Data, std::size_t Size) = 0;
+};
+
+class TPropdumpFile {
+public:
+    TPropdumpFile() = default;
+    virtual ~TPropdumpFile() = default;
+
+    std::vector<TPropObject> Objects;
+    std::string FileName;
+    int Version = 0;
+
+    int Count() const { return static_cast<int>(Objects.size()); }
+    TPropObject& Item(int Index);
+    const TPropObject& Item(int Index) const;
+
+    // Version 0 reads the version from the header line; any other version takes every line as
+    // an object line. On any error the document is left exactly as it was.
+    void LoadFromFile(const std::string& Path, int Version);
+    // The same, from bytes already in memory.
+    void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version);
+
+    // Writes a complete new file beside FileName and renames it over the old one.
+    void Save();
+    void Save(TFileWriter& Writer);
+
+    void Clear();
+    std::vector<std::string> GetCitizenNumbers() const;
+    std::vector<std::string> GetModelNames() const;
+    void DeleteMarked();
+};

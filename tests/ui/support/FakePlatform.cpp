@@ -1,0 +1,65 @@
+#include "FakePlatform.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+
+FakePlatform::FakePlatform() : Previous(SetPlatform(this)) {}
+
+FakePlatform::~FakePlatform() { SetPlatform(Previous); }
+
+void FakePlatform::Reset() {
+    Sounds.clear();
+    Messages.clear();
+    Errors.clear();
+    MessageAnswers.clear();
+    OpenFileAnswers.clear();
+    SaveFileAnswers.clear();
+    ModalHandlers.clear();
+    OnProcessEvents = nullptr;
+    ProcessEventsCalls = 0;
+    MaxCursorDepth = CursorDepth;
+    ShuttingDown = false;
+}
+
+void FakePlatform::PlaySound(TSoundKind Kind) { Sounds.append(Kind); }
+
+QMessageBox::StandardButton FakePlatform::ShowMessage(QWidget*, const QString& Text, TMsgDlgType Type,
+                                                      QMessageBox::StandardButtons Buttons) {
+    Messages.append({Text, Type, Buttons});
+    return MessageAnswers.isEmpty() ? QMessageBox::NoButton : MessageAnswers.dequeue();
+}
+
+void FakePlatform::ShowError(QWidget*, const QString& Text) { Errors.append(Text); }
+
+QString FakePlatform::GetOpenFileName(QWidget*) {
+    return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
+}
+
+QString FakePlatform::GetSaveFileName(QWidget*) {
+    return SaveFileAnswers.isEmpty() ? QString() : SaveFileAnswers.dequeue();
+}
+
+int FakePlatform::RunModal(QDialog& Dialog) {
+    if (ModalHandlers.isEmpty())
+        return QDialog::Rejected;
+    // Dialogs do their set-up when shown; show without a modal loop so the handler sees that state.
+    Dialog.show();
+    QCoreApplication::processEvents();
+    const int result = ModalHandlers.dequeue()(Dialog);
+    Dialog.hide();
+    return result;
+}
+
+void FakePlatform::PushBusyCursor() {
+    ++CursorDepth;
+    if (CursorDepth > MaxCursorDepth)
+        MaxCursorDepth = CursorDepth;
+}
+
+void FakePlatform::PopBusyCursor() { --CursorDepth; }
+
+void FakePlatform::ProcessEvents() {
+    ++ProcessEventsCalls;
+    if (OnProcessEvents)
+        OnProcessEvents();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// What the user interface needs from the desktop, behind one small interface so that headless
+// tests can script every answer and record every sound and message.
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+enum class TSoundKind { Asterisk, Question, Exclamation };
+
+enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
+
+class IPlatform {
+public:
+    virtual ~IPlatform() = default;
+
+    virtual void PlaySound(TSoundKind Kind) = 0;
+    // A standard modal message box; returns the button pressed (NoButton when it was closed).
+    virtual QMessageBox::StandardButton ShowMessage(QWidget* Parent, const QString& Text,
+                                                    TMsgDlgType Type,
+                                                    QMessageBox::StandardButtons Buttons) = 0;
+    // The application's error display: caption "propdump editor", error icon, OK.
+    virtual void ShowError(QWidget* Parent, const QString& Text) = 0;
+    // Empty when the user cancels.
+    virtual QString GetOpenFileName(QWidget* Parent) = 0;
+    virtual QString GetSaveFileName(QWidget* Parent) = 0;
+    // Shows Dialog modally; returns QDialog::Accepted or QDialog::Rejected.
+    virtual int RunModal(QDialog& Dialog) = 0;
+    virtual void PushBusyCursor() = 0;
+    virtual void PopBusyCursor() = 0;
+    virtual void ProcessEvents() = 0;
+    // True once the main window has been asked to close while a command runs.
+    virtual bool IsShuttingDown() const = 0;
+    virtual void SetShuttingDown(bool Value) = 0;
+    virtual QDateTime CurrentDateTime() const = 0;
+};
+
+// The platform in force; the Qt implementation unless a test installed another.
+IPlatform& Platform();
+// Installs P (not owned) and returns the previous one; nullptr restores the Qt implementation.
+IPlatform* SetPlatform(IPlatform* P);

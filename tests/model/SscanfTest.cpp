@@ -1,0 +1,243 @@
+#include "model/CFunctions.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Scans into fresh destinations described by Slots (d int32, h int16, u uint32, i int64,
+// g long double, s std::string, S TShortString) and renders "count: v1|v2|..." with every slot,
+// so a value written where none was due shows up as well as a missing one. Untouched numbers
+// read -9 and untouched strings "~".
+std::string Scan(std::string_view Format, std::string_view Input, std::string_view Slots) {
+    std::deque<int32_t> d;
+    std::deque<int16_t> h;
+    std::deque<uint32_t> u;
+    std::deque<int64_t> i;
+    std::deque<long double> g;
+    std::deque<std::string> s;
+    std::deque<TShortString> S;
+    std::vector<TScanDest> dests;
+    for (char slot : Slots) {
+        switch (slot) {
+        case 'd': dests.emplace_back(&d.emplace_back(-9)); break;
+        case 'h': dests.emplace_back(&h.emplace_back(int16_t{-9})); break;
+        case 'u': dests.emplace_back(&u.emplace_back(uint32_t{9})); break;
+        case 'i': dests.emplace_back(&i.emplace_back(-9)); break;
+        case 'g': dests.emplace_back(&g.emplace_back(-9)); break;
+        case 's': dests.emplace_back(&s.emplace_back("~")); break;
+        case 'S': dests.emplace_back(&S.emplace_back(TShortString{"~"})); break;
+        }
+    }
+    std::string out;
+    try {
+        out = std::to_string(Sscanf(Input, Format, dests)) + ":";
+    } catch (const ESscanfError& e) {
+        out = std::string("raised ") + e.what() + ":";
+    }
+    std::size_t n[7] = {};
+    for (char slot : Slots) {
+        char buf[64];
+        switch (slot) {
+        case 'd': out += " " + std::to_string(d[n[0]++]); break;
+        case 'h': out += " " + std::to_string(h[n[1]++]); break;
+        case 'u': out += " " + std::to_string(u[n[2]++]); break;
+        case 'i': out += " " + std::to_string(i[n[3]++]); break;
+        case 'g': std::snprintf(buf, sizeof buf, " %.18Lg", g[n[4]++]); out += buf; break;
+        case 's': out += " [" + s[n[5]++] + "]"; break;
+        case 'S': out += " [" + S[n[6]++].Value + "]"; break;
+        }
+    }
+    return out;
+}
+
+struct TCase {
+    std::string_view Format;
+    std::string_view Input;
+    std::string_view Slots;
+    std::string Expected;
+};
+
+void CheckTable(const std::vector<TCase>& Cases) {
+    for (const TCase& c : Cases)
+        EXPECT_EQ(Scan(c.Format, c.Input, c.Slots), c.Expected)
+            << "format \"" << c.Format << "\" on \"" << c.Input << "\"";
+}
+
+} // namespace
+
+TEST(Sscanf, ConvertsEachDirectiveOfTheTable) {
+    CheckTable({
+        {"%c%c", " ab", "ss", "2: [ ] [a]"},
+        {"%d", " -2147483648", "d", "1: -2147483648"},
+        {"%d", "2147483648", "d", "0: -9"},
+        {"%d", "1-2", "d", "0: -9"},
+        {"%d", "-", "d", "0: -9"},
+        {"%d", "4294967296", "d", "0: -9"},
+        {"%h", "70000", "h", "1: 4464"},
+        {"%h", "-1", "d", "1: -1"},
+        {"%i %i", "-9223372036854775808 9223372036854775808", "ii", "1: -9223372036854775808 -9"},
+        {"%u", "4294967297", "u", "1: 1"},
+        {"%u", "-1", "u", "0: 9"},
+        {"%g %e %f", "12.5 -.5e+2 +3.", "ggg", "3: 12.5 -50 3"},
+        {"%g", "12.5E", "g", "1: 12.5"},
+        {"%g", "1e-", "g", "1: 1"},
+        {"%g", "1e-99999", "g", "1: 0"},
+        {"%g", "1e99999", "g", "0: -9"},
+        {"%g", "1.2.3", "g", "0: -9"},
+        {"%g", "1+2", "g", "0: -9"},
+        {"%g", ".e5", "g", "0: -9"},
+        {"%m", "-12.5", "i", "1: -120000"},
+        {"%m", "922337203685478", "i", "0: -9"},
+        {"%x %x %x", "1F 0x1f $ff", "ddd", "3: 31 31 255"},
+        {"%x", "FFFFFFFF", "d", "1: -1"},
+        {"%x", "FFFFFFFF", "i", "1: 4294967295"},
+        {"%x", "100000000", "d", "0: -9"},
+        {"%x", "0x", "d", "0: -9"},
+        {"%x", "-1", "d", "0: -9"},
+        {"%p %p %p %p", "-12 $10 0x10 x10", "dddd", "4: -12 16 16 16"},
+        {"%s", "  abc def", "s", "1: [abc]"},
+        {"%s", "a\tb c", "s", "1: [a\tb]"},
+        {"%[a-c]", "xyz", "s", "1: []"},
+        {"%[a-z]c", "hello", "s", "1: [h]"},
+        {"%3[a-z]c|", "ab|", "s", "1: [ab]"},
+        {"%d%%%d", "5 % 6", "dd", "2: 5 6"},
+        {"%d%%%d", "5%%6", "dd", "1: 5 -9"},
+    });
+}
+
+TEST(Sscanf, FollowsTheTokenAndWidthRules) {
+    CheckTable({
+        {"%5s", "abcdefgh", "s", "1: [abcde]"},
+        {"%2d%d", "12345", "dd", "2: 12 345"},
+        {"%*d %d", "1 2", "d", "1: 2"},
+        {"%3*d%d", "12345", "d", "1: 45"},
+        {"%1*2d%d", "000000000012345", "d", "1: 345"},
+        {"%1*2d%d", "123456789012345", "d", "0: -9"},
+        {"%**d", "1", "d", "0: -9"},
+        {"%0s", "abc", "s", "1: []"},
+        {"%99999999999999999999999s", "abc", "s", "1: [abc]"},
+        {"%d %d", "1\t2", "dd", "1: 1 -9"},
+        {"%d\t%d", "1 \t2", "dd", "2: 1 2"},
+        {"a%d", "\r\n\b a7", "d", "1: 7"},
+        {"%d  \n %d", "1\n\n2", "dd", "2: 1 2"},
+        {"%d %d", "1 \b\r\n", "dd", "1: 1 -9"},
+        {"%c", "\b", "s", "1: [\b]"},
+    });
+}
+
+TEST(Sscanf, BuildsSets) {
+    CheckTable({
+        {"%[0-9.NnSsWwEe] %[0-9.WwEeNnSs]", "12.345N 6.789E 1.50a", "ss", "2: [12.345N] [6.789E]"},
+        {"%[0-9.]", "1.50a", "s", "1: [1.50]"},
+        {"%[^]", "  a b\tc ", "s", "1: [a b\tc ]"},
+        {"%[^ ]", "ab cd", "s", "1: [ab]"},
+        {"%[\\]a]", "a]b", "s", "1: [a]]"},
+        {"%[a-]", "-a-b", "s", "1: [-a-]"},
+        {"%[\\^a]", "^a^", "s", "1: [^a^]"},
+        {"%[a\\-c]", "a-cb", "s", "1: [a-c]"},
+        {"%[]", "ab c", "s", "1: [ab]"},
+        {"%[\x80-\xff]", "\xe9\x80x", "s", "1: [\xe9\x80]"},
+        {"%d%[z-a]%d", "1z2", "dsd", "1: 1 [~] -9"},
+        {"%d%[a-\\]]", "1a", "ds", "1: 1 [~]"},
+        {"%[a]C", "a", "s", "0: [~]"},
+    });
+}
+
+TEST(Sscanf, EndsQuietlyOnEveryOtherProblem) {
+    CheckTable({
+        {"%d%*c%d%*c%d %d%*c%d%*c%d", "12/31/2005 23:59:58", "dddddd", "6: 12 31 2005 23 59 58"},
+        {"%d%*c%d%*c%d %d%*c%d%*c%d", "12/31/2005", "dddddd", "3: 12 31 2005 -9 -9 -9"},
+        {"%d%*c%d%*c%d %d%*c%d%*c%d", " / : /", "dddddd", "0: -9 -9 -9 -9 -9 -9"},
+        {"propdump version %d", "propdump version 4", "d", "1: 4"},
+        {"propdump version %d", "propdumpversion 4 trailing", "d", "1: 4"},
+        {"propdump version %d", "Propdump version 4", "d", "0: -9"},
+        {"%d", "xyz", "d", "0: -9"},
+        {"%*d %d", "x 5", "d", "0: -9"},
+        {"%ld", "5", "d", "0: -9"},
+        {"%d %D", "5 6", "dd", "1: 5 -9"},
+        {"%d %5%", "5 %", "dd", "1: 5 -9"},
+        {"%d %*%", "5 %", "dd", "1: 5 -9"},
+        {"%d %5", "5 6", "dd", "1: 5 -9"},
+        {"%d %[ab", "5 a", "ds", "1: 5 [~]"},
+        {"%d %", "5 6", "dd", "1: 5 -9"},
+        {"%d", "", "d", "0: -9"},
+        {"%c", "", "s", "0: [~]"},
+        {"", "12", "d", "0: -9"},
+        {"%s %d", "ab", "sd", "1: [ab] -9"},
+    });
+}
+
+TEST(Sscanf, StoresOnlyThroughMatchingDestinations) {
+    CheckTable({
+        {"%d %d", "1 2", "d", "raised Insufficent pointers for format specifiers!: 1"},
+        {"%d %*d", "1 2", "d", "1: 1"},
+        {"%d %d", "1 2", "ds", "1: 1 [~]"},
+        {"%s %s", "a b", "dS", "0: -9 [~]"},
+        {"%g %d", "2.9 -7", "dg", "2: 2 -7"},
+        {"%g", "1e10", "d", "0: -9"},
+        {"%d", "70000", "h", "1: 4464"},
+        {"%s", std::string(300, 'x'), "S", "1: [" + std::string(255, 'x') + "]"},
+    });
+}
+
+TEST(Sscanf, CharBufferNeverOverrunsInputOrBuffer) {
+    char buf[6];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(Sscanf("ab", "%4c", {TScanDest(buf, 5)}), 1);
+    EXPECT_EQ(std::string(buf, 6), std::string("ab\0\0##", 6));
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(Sscanf("abcdefgh", "%8c", {TScanDest(buf, 3)}), 1);
+    EXPECT_EQ(std::string(buf, 6), "abc###");
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(Sscanf("abc", "%s", {TScanDest(buf, 5)}), 0) << "a string run has no fixed size";
+    EXPECT_EQ(std::string(buf, 6), "######");
+}
+
+TEST(Sscanf, ReadsThePointWhateverTheLocale) {
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 not installed";
+    long double value = 0;
+    const int count = Sscanf("12.5E", "%g", {&value});
+    long double comma = 0;
+    const int commaCount = Sscanf("12,5", "%g", {&comma});
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(value, 12.5L);
+    EXPECT_EQ(commaCount, 1);
+    EXPECT_EQ(comma, 12.0L);
+}
+
+TEST(Sscanf, SurvivesArbitraryBytes) {
+    // Exact-size heap copies let the sanitizer build catch any read past Input or Format.
+    const std::string pieces[] = {"%", "d", "[", "]", "\\", "^", "-", "*", "5", "c", "s", "g", "x",
+                                  "%%", " ", "\t", std::string(1, '\0'), "\xff", "p", "m", "C"};
+    std::mt19937 random(1234);
+    int32_t n = 0;
+    std::string text;
+    for (int round = 0; round < 20000; ++round) {
+        std::string format, input;
+        for (int k = random() % 12; k > 0; --k)
+            format += pieces[random() % std::size(pieces)];
+        for (int k = random() % 12; k > 0; --k)
+            input += pieces[random() % std::size(pieces)];
+        auto f = std::make_unique<char[]>(format.size());
+        auto in = std::make_unique<char[]>(input.size());
+        std::memcpy(f.get(), format.data(), format.size());
+        std::memcpy(in.get(), input.data(), input.size());
+        try {
+            const int count = Sscanf({in.get(), input.size()}, {f.get(), format.size()}, {&n, &text});
+            ASSERT_LE(count, 2) << format;
+        } catch (const ESscanfError& e) {
+            ASSERT_STREQ(e.what(), "Insufficent pointers for format specifiers!") << format;
+        }
+    }
+}

@@ -1,0 +1,719 @@
+#include "model/Propdmp.h"
+
+#include "model/Base16.h"
+#include "model/CFunctions.h"
+#include "model/CodePage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <unordered_set>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char LineFormatMessage[] = "Line format not understood";
+
+std::string VersionMessage(int Version) {
+    return "'" + std::to_string(Version) + "' is not a known propdump file version";
+}
+
+bool IsKnownVersion(int Version) { return Version >= 2 && Version <= 4; }
+
+// The separators of the line format: backspace, line feed, carriage return and blank. A TAB is
+// deliberately not one of them, so a TAB between two numbers makes the line unreadable.
+constexpr bool IsBlank(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b <= 32 && ((uint64_t{1} << b) & ((1u << 8) | (1u << 10) | (1u << 13) | (uint64_t{1} << 32)));
+}
+
+const char* SkipBlanks(const char* p, const char* last) {
+    while (p != last && IsBlank(*p))
+        ++p;
+    return p;
+}
+
+enum class TScanError { None, Missing, NotAnInteger };
+
+struct TScanResult {
+    const char* Ptr;
+    TScanError Ec;
+};
+
+// One integer item: blanks, then the longest run of '-' and digits, which must be a single
+// 32-bit signed number. A run such as "1-2" or "--5" is refused as a whole, never split.
+TScanResult ScanInt32(const char* first, const char* last, int32_t& value) {
+    const char* p = SkipBlanks(first, last);
+    if (p == last)
+        return {p, TScanError::Missing};
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    const char* digits = p;
+    uint64_t v = 0;
+    while (p != last && static_cast<unsigned char>(*p - '0') < 10) {
+        if (v <= 2147483648u) // saturates: any longer run is out of range anyway
+            v = v * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    if (p == digits || (p != last && *p == '-'))
+        return {p, TScanError::NotAnInteger};
+    if (v > (negative ? 2147483648u : 2147483647u))
+        return {p, TScanError::NotAnInteger};
+    value = negative ? static_cast<int32_t>(-static_cast<int64_t>(v)) : static_cast<int32_t>(v);
+    return {p, TScanError::None};
+}
+
+enum class TParseError { None, Format, Version };
+
+// A piece of the text part cut like a classic substring: start before the text counts as its
+// beginning, a negative count as none, anything past the end is dropped.
+std::string_view Cut(std::string_view text, int64_t start, int64_t count) {
+    start = std::max<int64_t>(start, 0);
+    const auto size = static_cast<int64_t>(text.size());
+    if (count <= 0 || start >= size)
+        return {};
+    return text.substr(static_cast<std::size_t>(start),
+                       static_cast<std::size_t>(std::min(count, size - start)));
+}
+
+void DecodeData(TPropObject& o, const char* hex, int32_t bytes) {
+    o.Data.resize(static_cast<std::size_t>(bytes));
+    // Base16Decode counts characters in an int; feed it pieces that always fit.
+    constexpr int32_t Piece = 1 << 29;
+    for (int32_t done = 0; done < bytes; done += Piece) {
+        const int32_t n = std::min(Piece, bytes - done);
+        Base16Decode(o.Data.data() + done, hex + 2 * static_cast<int64_t>(done), 2 * n);
+    }
+}
+
+// Reads Line into an object whose fields are all still empty. Writes each integer as soon as it
+// is read, so after a failure the fields hold what was taken before it.
+TParseError ParseFields(TPropObject& o, int version, std::string_view line) {
+    int32_t lengths[3] = {0, 0, 0};
+    int32_t* items[13];
+    int count = 0;
+    for (int32_t* p : {&o.Owner, &o.Timestamp, &o.X, &o.Y, &o.Z, &o.Yaw})
+        items[count++] = p;
+    switch (version) {
+    case 2:
+        break;
+    case 3:
+        items[count++] = &o.Tilt;
+        items[count++] = &o.Roll;
+        break;
+    case 4:
+        items[count++] = &o.Tilt;
+        items[count++] = &o.Roll;
+        items[count++] = &o.ObjectType;
+        break;
+    default:
+        return TParseError::Version;
+    }
+    for (int32_t& length : lengths)
+        items[count++] = &length;
+    if (version == 4)
+        items[count++] = &o.DataLength;
+
+    const char* p = line.data();
+    const char* const last = p + line.size();
+    for (int i = 0; i < count; ++i) {
+        const TScanResult r = ScanInt32(p, last, *items[i]);
+        if (r.Ec != TScanError::None)
+            return TParseError::Format;
+        p = r.Ptr;
+    }
+
+    // An object without any text is written as its numbers and one blank; take it back as such.
+    if (lengths[0] == 0 && lengths[1] == 0 && lengths[2] == 0 && o.DataLength == 0 &&
+        SkipBlanks(p, last) == last)
+        return TParseError::None;
+
+    // Only the one separator goes: further blanks belong to the text, so a model that begins
+    // with a blank is read back as it was written.
+    if (p != last && IsBlank(*p))
+        ++p;
+    const std::string_view text(p, static_cast<std::size_t>(last - p));
+    if (text.empty())
+        return TParseError::Format;
+
+    const int64_t modelEnd = lengths[0];
+    const int64_t descriptionEnd = modelEnd + lengths[1];
+    const int64_t actionEnd = descriptionEnd + lengths[2];
+    if (version == 4 && o.DataLength != 0) {
+        // Refused rather than guessed at: data that is not all there is never read from beyond
+        // the line.
+        const int64_t dataStart = std::max<int64_t>(actionEnd, 0);
+        if (o.DataLength < 0 ||
+            static_cast<int64_t>(text.size()) - dataStart < 2 * static_cast<int64_t>(o.DataLength))
+            return TParseError::Format;
+        DecodeData(o, text.data() + dataStart, o.DataLength);
+    }
+    o.Model.assign(Cut(text, 0, lengths[0]));
+    o.Description.assign(Cut(text, modelEnd, lengths[1]));
+    o.Action.assign(Cut(text, descriptionEnd, lengths[2]));
+    UnescapeLineBreaks(o.Description);
+    UnescapeLineBreaks(o.Action);
+    return TParseError::None;
+}
+
+void ResetFields(TPropObject& o) {
+    o.Owner = o.Timestamp = o.X = o.Y = o.Z = o.Yaw = o.Tilt = o.Roll = 0;
+    o.ObjectType = o.DataLength = 0;
+    o.Model.clear();
+    o.Description.clear();
+    o.Action.clear();
+    o.Data.clear();
+}
+
+// Data bytes a line carries: what DataLength claims, but never more than Data holds, so the
+// writer never reads past Data and the count it writes always matches the hex that follows.
+std::size_t DataBytesToWrite(const TPropObject& o, int version) {
+    if (version != 4 || o.DataLength <= 0)
+        return 0;
+    return std::min(static_cast<std::size_t>(o.DataLength), o.Data.size());
+}
+
+constexpr std::size_t MaxIntegerText = 11; // "-2147483648"
+
+std::size_t MaxLineSize(const TPropObject& o, std::size_t dataBytes) {
+    return 13 * (MaxIntegerText + 1) + o.Model.size() + o.Description.size() + o.Action.size() +
+           2 * dataBytes;
+}
+
+char* PutInt(char* out, int64_t value) {
+    out = std::to_chars(out, out + MaxIntegerText + 9, value).ptr;
+    *out = ' ';
+    return out + 1;
+}
+
+char* PutEscaped(char* out, const std::string& s) {
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = b == 10 ? static_cast<char>(128) : b == 13 ? static_cast<char>(127) : c;
+    }
+    return out;
+}
+
+// Writes the line into out, which has room for MaxLineSize bytes; returns its end.
+char* PutLine(const TPropObject& o, int version, std::size_t dataBytes, char* out) {
+    for (const int32_t v : {o.Owner, o.Timestamp, o.X, o.Y, o.Z, o.Yaw})
+        out = PutInt(out, v);
+    if (version >= 3) {
+        out = PutInt(out, o.Tilt);
+        out = PutInt(out, o.Roll);
+    }
+    if (version == 4)
+        out = PutInt(out, o.ObjectType);
+    out = PutInt(out, static_cast<int64_t>(o.Model.size()));
+    out = PutInt(out, static_cast<int64_t>(o.Description.size()));
+    out = PutInt(out, static_cast<int64_t>(o.Action.size()));
+    if (version == 4)
+        out = PutInt(out, static_cast<int64_t>(dataBytes));
+    std::memcpy(out, o.Model.data(), o.Model.size());
+    out += o.Model.size();
+    out = PutEscaped(out, o.Description);
+    out = PutEscaped(out, o.Action);
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < dataBytes; ++i) {
+        *out++ = Digits[o.Data[i] >> 4];
+        *out++ = Digits[o.Data[i] & 0x0F];
+    }
+    return out;
+}
+
+} // namespace
+
+void TPropObject::ParseLine(int Version, std::string_view Line) {
+    ResetFields(*this);
+    switch (ParseFields(*this, Version, Line)) {
+    case TParseError::None:
+        return;
+    case TParseError::Version:
+        throw EPropdumpError(VersionMessage(Version));
+    case TParseError::Format:
+        break;
+    }
+    throw EPropdumpError(LineFormatMessage);
+}
+
+std::string TPropObject::FormatLine(int Version) const {
+    std::string line;
+    AppendLine(Version, line);
+    return line;
+}
+
+void TPropObject::AppendLine(int Version, std::string& Out) const {
+    if (!IsKnownVersion(Version))
+        throw EPropdumpError(VersionMessage(Version));
+    const std::size_t dataBytes = DataBytesToWrite(*this, Version);
+    const std::size_t start = Out.size();
+    Out.resize(start + MaxLineSize(*this, dataBytes));
+    const char* end = PutLine(*this, Version, dataBytes, Out.data() + start);
+    Out.resize(static_cast<std::size_t>(end - Out.data()));
+}
+
+std::string EscapeLineBreaks(std::string_view Source) {
+    std::string result(Source);
+    for (char& c : result) {
+        if (c == '\n')
+            c = static_cast<char>(128);
+        else if (c == '\r')
+            c = static_cast<char>(127);
+    }
+    return result;
+}
+
+void UnescapeLineBreaks(std::string& Text) {
+    for (char& c : Text) {
+        if (c == static_cast<char>(128))
+            c = '\n';
+        else if (c == static_cast<char>(127))
+            c = '\r';
+    }
+}
+
+namespace {
+
+bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// Cuts a byte stream, handed over in chunks of any size, into lines. CR LF, LF and CR each end a
+// line, a break at the very end adds no empty line, and a NUL byte ends the text. Lines that lie
+// inside one chunk are passed on as views into it; only a line cut by a chunk border is copied.
+class TLineSplitter {
+public:
+    // Returns false once a NUL byte has ended the text.
+    template <class F>
+    bool Feed(std::string_view chunk, F&& onLine) {
+        if (Ended)
+            return false;
+        const char* p = chunk.data();
+        const char* const last = p + chunk.size();
+        if (AfterCR && p != last) {
+            AfterCR = false;
+            if (*p == '\n')
+                ++p;
+        }
+        while (p != last) {
+            const char* e = p;
+            while (e != last && !IsLineEnd(*e))
+                ++e;
+            if (e == last) {
+                Carry.append(p, e);
+                break;
+            }
+            if (*e == '\0') {
+                Carry.append(p, e);
+                Ended = true;
+                return false;
+            }
+            if (Carry.empty()) {
+                onLine(std::string_view(p, static_cast<std::size_t>(e - p)));
+            } else {
+                Carry.append(p, e);
+                onLine(std::string_view(Carry));
+                Carry.clear();
+            }
+            if (*e == '\r') {
+                if (e + 1 == last)
+                    AfterCR = true;
+                else if (e[1] == '\n')
+                    ++e;
+            }
+            p = e + 1;
+        }
+        return true;
+    }
+
+    template <class F>
+    void Finish(F&& onLine) {
+        if (!Carry.empty())
+            onLine(std::string_view(Carry));
+        Carry.clear();
+    }
+
+private:
+    std::string Carry;
+    bool AfterCR = false;
+    bool Ended = false;
+};
+
+template <class TChunks, class F>
+void ForEachLine(TChunks&& forEachChunk, F&& onLine) {
+    TLineSplitter splitter;
+    forEachChunk([&](std::string_view chunk) { return splitter.Feed(chunk, onLine); });
+    splitter.Finish(onLine);
+}
+
+int ReadHeader(std::string_view line) {
+    int32_t version = 0;
+    if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
+        throw EPropdumpVersionUnknown("Unknown propdump format");
+    return version;
+}
+
+struct TLoaded {
+    std::vector<TPropObject> Objects;
+    int Version = 0;
+};
+
+// Reads the document in two walks over the bytes: the first counts the lines so that the object
+// list is allocated exactly once, the second parses. forEachChunk must hand over the same bytes
+// both times.
+template <class TChunks>
+TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
+    std::size_t lines = 0;
+    ForEachLine(forEachChunk, [&](std::string_view) { ++lines; });
+    if (lines == 0)
+        throw EPropdumpError("File contains no data");
+
+    TLoaded loaded;
+    loaded.Version = version;
+    const bool hasHeader = version == 0;
+    loaded.Objects.reserve(hasHeader ? lines - 1 : lines);
+    int lineNumber = 0;
+    ForEachLine(forEachChunk, [&](std::string_view line) {
+        ++lineNumber;
+        if (hasHeader && lineNumber == 1) {
+            loaded.Version = ReadHeader(line);
+            return;
+        }
+        TPropObject& o = loaded.Objects.emplace_back();
+        switch (ParseFields(o, loaded.Version, line)) {
+        case TParseError::None:
+            return;
+        case TParseError::Version:
+            throw EPropdumpError(VersionMessage(loaded.Version), lineNumber);
+        case TParseError::Format:
+            throw EPropdumpError(LineFormatMessage, lineNumber);
+        }
+    });
+    return loaded;
+}
+
+class TFd {
+public:
+    explicit TFd(int fd = -1) : Fd(fd) {}
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    ~TFd() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    int Get() const { return Fd; }
+    // Closes now so that the caller sees the error a late write-back may report.
+    int Close() {
+        const int fd = std::exchange(Fd, -1);
+        return fd >= 0 ? ::close(fd) : 0;
+    }
+
+private:
+    int Fd;
+};
+
+[[noreturn]] void ThrowFileError(int error, const std::string& what) {
+    throw std::system_error(error, std::generic_category(), what);
+}
+
+constexpr std::size_t ReadBlock = 256 * 1024;
+
+// Hands the file's bytes over block by block; false from onChunk stops the reading.
+template <class F>
+void ReadBlocks(int fd, const std::string& path, char* buffer, F&& onChunk) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, ReadBlock);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowFileError(errno, "Cannot read file \"" + path + "\"");
+        }
+        if (n == 0 || !onChunk(std::string_view(buffer, static_cast<std::size_t>(n))))
+            return;
+    }
+}
+
+class TPosixFileWriter : public TFileWriter {
+public:
+    void Write(int Fd, const char* Data, std::size_t Size) override {
+        while (Size > 0) {
+            const ssize_t n = ::write(Fd, Data, Size);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ThrowFileError(errno, "Cannot write file");
+            }
+            Data += n;
+            Size -= static_cast<std::size_t>(n);
+        }
+    }
+};
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+struct TSaveTarget {
+    std::string Path; // the file that gets replaced: a symbolic link is followed to its target
+    bool Exists = false;
+    struct stat Stat {};
+};
+
+TSaveTarget ResolveSaveTarget(const std::string& fileName) {
+    TSaveTarget target;
+    target.Path = fileName;
+    for (int hops = 0;; ++hops) {
+        if (::lstat(target.Path.c_str(), &target.Stat) != 0) {
+            if (errno == ENOENT)
+                return target;
+            ThrowFileError(errno, "Cannot save file \"" + fileName + "\"");
+        }
+        if (!S_ISLNK(target.Stat.st_mode)) {
+            target.Exists = true;
+            return target;
+        }
+        if (hops == 40)
+            ThrowFileError(ELOOP, "Cannot save file \"" + fileName + "\"");
+        std::string link(static_cast<std::size_t>(std::max<off_t>(target.Stat.st_size, 0)) + 1, '\0');
+        const ssize_t n = ::readlink(target.Path.c_str(), link.data(), link.size());
+        if (n < 0)
+            ThrowFileError(errno, "Cannot save file \"" + fileName + "\"");
+        if (static_cast<std::size_t>(n) >= link.size()) // the link changed under us
+            ThrowFileError(ENAMETOOLONG, "Cannot save file \"" + fileName + "\"");
+        link.resize(static_cast<std::size_t>(n));
+        target.Path = !link.empty() && link[0] == '/' ? link : DirectoryOf(target.Path) + link;
+    }
+}
+
+// Formats the whole document in chunks and hands each full chunk to emit.
+template <class F>
+void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& emit) {
+    constexpr std::size_t Chunk = 1024 * 1024;
+    std::vector<char> buffer(Chunk);
+    const std::string header = "propdump version " + std::to_string(version) + "\r\n";
+    std::memcpy(buffer.data(), header.data(), header.size());
+    std::size_t used = header.size();
+    for (const TPropObject& o : objects) {
+        const std::size_t dataBytes = DataBytesToWrite(o, version);
+        const std::size_t need = MaxLineSize(o, dataBytes) + 2;
+        if (used + need > buffer.size()) {
+            emit(buffer.data(), used);
+            used = 0;
+            if (need > buffer.size())
+                buffer.resize(need);
+        }
+        char* end = PutLine(o, version, dataBytes, buffer.data() + used);
+        *end++ = '\r';
+        *end++ = '\n';
+        used = static_cast<std::size_t>(end - buffer.data());
+    }
+    emit(buffer.data(), used);
+}
+
+// A temporary file beside the target, removed again unless it was renamed over the target.
+class TTempFile {
+public:
+    explicit TTempFile(const std::string& target) {
+        uint64_t state = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         (static_cast<uint64_t>(::getpid()) << 32);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(state >> 32));
+            Path = target + ".propdump.tmp" + suffix;
+            // 0666 lets the umask decide, as for any new file.
+            const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                File = std::make_unique<TFd>(fd);
+                return;
+            }
+            if (errno != EEXIST)
+                ThrowFileError(errno, "Cannot create file \"" + Path + "\"");
+        }
+        ThrowFileError(EEXIST, "Cannot create file \"" + Path + "\"");
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+    ~TTempFile() {
+        if (!File)
+            return;
+        File->Close();
+        ::unlink(Path.c_str());
+    }
+    int Fd() const { return File->Get(); }
+    void CommitAs(const std::string& target) {
+        if (::fsync(Fd()) != 0)
+            ThrowFileError(errno, "Cannot write file \"" + target + "\"");
+        if (File->Close() != 0)
+            ThrowFileError(errno, "Cannot write file \"" + target + "\"");
+        if (::rename(Path.c_str(), target.c_str()) != 0)
+            ThrowFileError(errno, "Cannot replace file \"" + target + "\"");
+        File.reset();
+    }
+
+private:
+    std::string Path;
+    std::unique_ptr<TFd> File;
+};
+
+void SyncDirectoryOf(const std::string& path) {
+    const std::string dir = DirectoryOf(path);
+    TFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The rename is done; a folder that cannot be synced only loses durability, not data.
+    if (fd.Get() >= 0)
+        ::fsync(fd.Get());
+}
+
+} // namespace
+
+TPropObject& TPropdumpFile::Item(int Index) {
+    if (Index < 0 || Index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
+    return Objects[static_cast<std::size_t>(Index)];
+}
+
+const TPropObject& TPropdumpFile::Item(int Index) const {
+    return const_cast<TPropdumpFile*>(this)->Item(Index);
+}
+
+void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version) {
+    TLoaded loaded = LoadDocument(
+        [Bytes](auto&& onChunk) {
+            if (!Bytes.empty())
+                onChunk(Bytes);
+        },
+        Version);
+    Objects = std::move(loaded.Objects);
+    FileName = Path;
+    this->Version = loaded.Version;
+}
+
+void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
+    TFd fd(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        ThrowFileError(errno, "Cannot open file \"" + Path + "\"");
+    if (::lseek(fd.Get(), 0, SEEK_SET) != 0) {
+        // A pipe or the like can be read only once: take it whole.
+        std::string bytes;
+        auto buffer = std::make_unique<char[]>(ReadBlock);
+        ReadBlocks(fd.Get(), Path, buffer.get(), [&](std::string_view chunk) {
+            bytes.append(chunk);
+            return true;
+        });
+        LoadFromMemory(bytes, Path, Version);
+        return;
+    }
+    auto buffer = std::make_unique<char[]>(ReadBlock);
+    TLoaded loaded = LoadDocument(
+        [&](auto&& onChunk) {
+            if (::lseek(fd.Get(), 0, SEEK_SET) != 0)
+                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
+            ReadBlocks(fd.Get(), Path, buffer.get(), onChunk);
+        },
+        Version);
+    Objects = std::move(loaded.Objects);
+    FileName = Path;
+    this->Version = loaded.Version;
+}
+
+void TPropdumpFile::Save() {
+    TPosixFileWriter writer;
+    Save(writer);
+}
+
+void TPropdumpFile::Save(TFileWriter& Writer) {
+    if (!Objects.empty() && !IsKnownVersion(Version))
+        throw EPropdumpError(VersionMessage(Version));
+    // A line break inside a model name would split the object's line and the file would no
+    // longer load; the other two texts are escaped, the model name cannot be.
+    for (std::size_t i = 0; i < Objects.size(); ++i) {
+        const std::string& model = Objects[i].Model;
+        if (model.find_first_of("\r\n") != std::string::npos)
+            throw EPropdumpError("Object " + std::to_string(i + 1) +
+                                 " has a line break in its model name and cannot be saved");
+    }
+
+    if (FileName.empty())
+        ThrowFileError(ENOENT, "Cannot save a document without a file name");
+    const TSaveTarget target = ResolveSaveTarget(FileName);
+    // The writer knows no file name; the user needs one in the message.
+    const auto write = [&](int fd, const char* data, std::size_t size) {
+        try {
+            Writer.Write(fd, data, size);
+        } catch (const std::system_error& e) {
+            throw std::system_error(e.code(), "Cannot write file \"" + FileName + "\"");
+        }
+    };
+    if (target.Exists && !S_ISREG(target.Stat.st_mode)) {
+        // A device or a pipe cannot be replaced by renaming; it is written to directly.
+        TFd fd(::open(target.Path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        if (fd.Get() < 0)
+            ThrowFileError(errno, "Cannot open file \"" + FileName + "\"");
+        FormatDocument(Objects, Version,
+                       [&](const char* data, std::size_t size) { write(fd.Get(), data, size); });
+        if (fd.Close() != 0)
+            ThrowFileError(errno, "Cannot write file \"" + FileName + "\"");
+        return;
+    }
+
+    // The old file stays whole until the new one is complete on disk: a failure at any point
+    // before the rename leaves it untouched.
+    TTempFile temp(target.Path);
+    if (target.Exists) {
+        // Best effort: only root may hand the file back to another owner, and a file system
+        // without modes has none to keep.
+        (void)!::fchown(temp.Fd(), target.Stat.st_uid, target.Stat.st_gid);
+        (void)!::fchmod(temp.Fd(), target.Stat.st_mode & 07777);
+    }
+    FormatDocument(Objects, Version,
+                   [&](const char* data, std::size_t size) { write(temp.Fd(), data, size); });
+    temp.CommitAs(target.Path);
+    SyncDirectoryOf(target.Path);
+}
+
+void TPropdumpFile::Clear() {
+    std::vector<TPropObject>().swap(Objects);
+    FileName.clear();
+}
+
+std::vector<std::string> TPropdumpFile::GetCitizenNumbers() const {
+    std::vector<std::string> result;
+    std::unordered_set<int32_t> seen;
+    const TPropObject* previous = nullptr;
+    for (const TPropObject& o : Objects) {
+        // Objects of one owner tend to come in runs; a run needs no hash look-up.
+        if (previous && previous->Owner == o.Owner)
+            continue;
+        previous = &o;
+        if (seen.insert(o.Owner).second)
+            result.push_back(std::to_string(o.Owner));
+    }
+    return result;
+}
+
+std::vector<std::string> TPropdumpFile::GetModelNames() const {
+    std::vector<std::string> result;
+    std::unordered_set<std::string_view, TCaseInsensitiveHash1252, TCaseInsensitiveEqual1252> seen;
+    for (const TPropObject& o : Objects) {
+        if (o.Model.empty())
+            continue;
+        if (seen.insert(o.Model).second)
+            result.push_back(o.Model);
+    }
+    return result;
+}
+
+void TPropdumpFile::DeleteMarked() {
+    Objects.erase(std::remove_if(Objects.begin(), Objects.end(),
+                                 [](const TPropObject& o) { return o.MarkedForDeletion; }),
+                  Objects.end());
+}

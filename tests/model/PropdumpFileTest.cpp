@@ -1,0 +1,482 @@
+#include "model/Propdmp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Header = "propdump version 2\r\n";
+const std::string Line1 = "104 1000000000 -6789 1500 12345 900 9 7 0 box01.rwxred box";
+const std::string Line2 = "5 6 7 8 9 10 4 0 2 treeok";
+
+class TTempDir {
+public:
+    TTempDir() {
+        std::string pattern = (fs::temp_directory_path() / "propdump-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::system_error(errno, std::generic_category(), "mkdtemp");
+        Path = pattern;
+    }
+    ~TTempDir() {
+        std::error_code ignored;
+        fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(Path, ignored);
+    }
+    std::string operator/(const std::string& name) const { return (Path / name).string(); }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(Path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    fs::path Path;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A document in a known state, to see that a failed load leaves it alone.
+TPropdumpFile PreparedDocument() {
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Header + Line2 + "\r\n" + Line2 + "\r\n", "/old/name", 0);
+    return doc;
+}
+
+void ExpectPrepared(const TPropdumpFile& doc, const std::string& where) {
+    EXPECT_EQ(doc.Count(), 2) << where;
+    EXPECT_EQ(doc.FileName, "/old/name") << where;
+    EXPECT_EQ(doc.Version, 2) << where;
+    if (doc.Count() == 2) {
+        EXPECT_EQ(doc.Item(1).Model, "tree") << where;
+    }
+}
+
+std::vector<int32_t> Owners(const TPropdumpFile& doc) {
+    std::vector<int32_t> owners;
+    for (const TPropObject& o : doc.Objects)
+        owners.push_back(o.Owner);
+    return owners;
+}
+
+// Writes through to the file until Limit bytes are out, then fails like a full disk.
+class TFailingWriter : public TFileWriter {
+public:
+    explicit TFailingWriter(std::size_t limit) : Limit(limit) {}
+    void Write(int Fd, const char* Data, std::size_t Size) override {
+        const std::size_t n = std::min(Size, Limit - Written);
+        if (n > 0 && ::write(Fd, Data, n) != static_cast<ssize_t>(n))
+            throw std::system_error(errno, std::generic_category(), "write");
+        Written += n;
+        if (n < Size)
+            throw std::system_error(ENOSPC, std::generic_category(), "write");
+    }
+    std::size_t Limit;
+    std::size_t Written = 0;
+};
+
+} // namespace
+
+static_assert(!std::is_base_of_v<EPropdumpError, EPropdumpVersionUnknown>,
+              "the window answers only a missing header by asking for the version");
+
+TEST(PropdumpFileLoad, HeaderLineNamesTheVersion) {
+    const struct {
+        const char* FirstLine;
+        int Version; // 0: refused
+    } cases[] = {
+        {"propdump version 3", 3},
+        {"  propdump  version 3", 3},
+        {"propdumpversion 3", 3},
+        {"propdump version 3.5", 3},
+        {"propdump version 4 and more", 4},
+        {"propdump version 2", 2},
+        {"propdump version\b  2", 2},
+        {"Propdump version 3", 0},
+        {"propdump version 5", 0},
+        {"propdump version 1", 0},
+        {"propdump version -3", 0},
+        {"propdump version +3", 0},
+        {"propdump version 99999999999", 0},
+        {"propdump version", 0},
+        {"propdump\tversion 3", 0},
+        {"104 1000000000 -6789 1500 12345 900 9 7 0 box01.rwxred box", 0},
+    };
+    for (const auto& c : cases) {
+        TPropdumpFile doc = PreparedDocument();
+        const std::string bytes = std::string(c.FirstLine) + "\r\n";
+        if (c.Version != 0) {
+            ASSERT_NO_THROW(doc.LoadFromMemory(bytes, "new", 0)) << c.FirstLine;
+            EXPECT_EQ(doc.Version, c.Version) << c.FirstLine;
+            EXPECT_EQ(doc.Count(), 0) << c.FirstLine;
+            EXPECT_EQ(doc.FileName, "new") << c.FirstLine;
+            continue;
+        }
+        try {
+            doc.LoadFromMemory(bytes, "new", 0);
+            ADD_FAILURE() << "accepted " << c.FirstLine;
+        } catch (const EPropdumpVersionUnknown& e) {
+            EXPECT_STREQ(e.what(), "Unknown propdump format");
+        }
+        ExpectPrepared(doc, c.FirstLine);
+    }
+}
+
+TEST(PropdumpFileLoad, EveryKindOfLineEnd) {
+    const std::string h = "propdump version 2";
+    const std::string texts[] = {
+        h + "\r\n" + Line1 + "\r\n" + Line2 + "\r\n",
+        h + "\n" + Line1 + "\n" + Line2,
+        h + "\r" + Line1 + "\r" + Line2 + "\r",
+        h + "\r\n" + Line1 + "\n" + Line2 + "\r",
+        h + "\n" + Line1 + "\r" + Line2 + std::string("\0\nrubbish\n", 10),
+        h + "\n" + Line1 + "\r\n" + Line2 + std::string("\r\n\0\r\n\r\n", 7),
+    };
+    for (const std::string& text : texts) {
+        TPropdumpFile doc;
+        ASSERT_NO_THROW(doc.LoadFromMemory(text, "f", 0)) << testing::PrintToString(text);
+        EXPECT_EQ(Owners(doc), (std::vector<int32_t>{104, 5})) << testing::PrintToString(text);
+        EXPECT_EQ(doc.Item(1).Action, "ok");
+    }
+}
+
+TEST(PropdumpFileLoad, FailedLoadLeavesTheDocumentAsItWas) {
+    const struct {
+        std::string Bytes;
+        int Version;
+        const char* Message;
+        int LineNumber;
+    } cases[] = {
+        {"", 0, "File contains no data", 0},
+        {std::string("\0propdump version 2\r\n", 21), 0, "File contains no data", 0},
+        {"", 3, "File contains no data", 0},
+        {Header, 3, "Line format not understood", 1},                      // a header is no object
+        {Header + Line1 + "\r\n\r\n" + Line2, 0, "Line format not understood", 3}, // blank line
+        {Header + Line1 + "\r\n\r\n", 0, "Line format not understood", 3},  // blank last line
+        {Header + Line1 + "\r\r" + Line2, 0, "Line format not understood", 3}, // CR CR is two breaks
+        {Header + Line1 + "\n\r" + Line2, 0, "Line format not understood", 3}, // so is LF CR
+        {Header + Line1 + "\r\n" + Line2 + "\r\nbad\r\n", 0, "Line format not understood", 4},
+        {Line1 + "\r\n", 5, "'5' is not a known propdump file version", 1},
+        {Line1 + "\r\n", -1, "'-1' is not a known propdump file version", 1},
+    };
+    for (const auto& c : cases) {
+        const std::string where = testing::PrintToString(c.Bytes) + " version " + std::to_string(c.Version);
+        TPropdumpFile doc = PreparedDocument();
+        try {
+            doc.LoadFromMemory(c.Bytes, "new", c.Version);
+            ADD_FAILURE() << "loaded " << where;
+        } catch (const EPropdumpError& e) {
+            EXPECT_STREQ(e.what(), c.Message) << where;
+            EXPECT_EQ(e.LineNumber, c.LineNumber) << where;
+        }
+        ExpectPrepared(doc, where);
+    }
+
+    TPropdumpFile doc = PreparedDocument();
+    EXPECT_THROW(doc.LoadFromMemory(Line1 + "\r\n", "new", 0), EPropdumpVersionUnknown);
+    ExpectPrepared(doc, "header-less file read for its header");
+
+    TTempDir dir;
+    EXPECT_THROW(doc.LoadFromFile(dir / "missing", 0), std::system_error);
+    EXPECT_THROW(doc.LoadFromFile(dir.Path.string(), 0), std::system_error);
+    ExpectPrepared(doc, "file that cannot be read");
+}
+
+TEST(PropdumpFileLoad, HeaderOnlyAndHeaderLessFiles) {
+    TPropdumpFile doc;
+    doc.LoadFromMemory("propdump version 4\r\n", "a", 0);
+    EXPECT_EQ(doc.Count(), 0);
+    EXPECT_EQ(doc.Version, 4);
+    EXPECT_EQ(doc.FileName, "a");
+
+    // With the version given, the first line is the first object and the version is not checked
+    // against the lines.
+    doc.LoadFromMemory(Line1 + "\n" + Line2, "b", 2);
+    EXPECT_EQ(Owners(doc), (std::vector<int32_t>{104, 5}));
+    EXPECT_EQ(doc.Version, 2);
+    EXPECT_EQ(doc.FileName, "b");
+    EXPECT_EQ(doc.Objects.capacity(), 2u) << "room for the objects is reserved once, exactly";
+}
+
+TEST(PropdumpFileLoad, FileReadsLikeMemoryAcrossReadBlocks) {
+    // The reader takes the file in blocks of 256 KiB; put a CR LF and a whole line across the
+    // first border, then add a few megabytes of lines with mixed line ends.
+    constexpr std::size_t Border = 256 * 1024;
+    const std::string prefix = "1 2 3 4 5 6 ";
+    for (const std::size_t crAt : {Border - 1, Border, Border - 40}) {
+        std::string text = Header;
+        while (text.size() + 200 < crAt)
+            text += Line2 + "\r\n";
+        // One line whose CR falls exactly at crAt: the model fills the room the numbers leave.
+        for (std::size_t digits = 1;; ++digits) {
+            const std::size_t length = crAt - text.size() - prefix.size() - digits - 5;
+            if (std::to_string(length).size() != digits)
+                continue;
+            text += prefix + std::to_string(length) + " 0 0 " + std::string(length, 'm');
+            break;
+        }
+        ASSERT_EQ(text.size(), crAt);
+        text += "\r\n";
+        std::mt19937_64 rng(crAt);
+        const char* ends[] = {"\r\n", "\n", "\r"};
+        while (text.size() < 3 * 1024 * 1024)
+            text += Line1 + ends[rng() % 3];
+
+        TTempDir dir;
+        WriteFile(dir / "f", text);
+        TPropdumpFile fromFile, fromMemory;
+        fromFile.LoadFromFile(dir / "f", 0);
+        fromMemory.LoadFromMemory(text, dir / "f", 0);
+        ASSERT_EQ(fromFile.Count(), fromMemory.Count()) << "CR at " << crAt;
+        EXPECT_GT(fromFile.Count(), 30000);
+        for (int i = 0; i < fromFile.Count(); ++i)
+            ASSERT_EQ(fromFile.Item(i).Model, fromMemory.Item(i).Model) << "object " << i;
+        EXPECT_EQ(fromFile.FileName, dir / "f");
+    }
+}
+
+TEST(PropdumpFileSave, WritesHeaderAndCrLfLines) {
+    TTempDir dir;
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Line1 + "\n" + Line2 + "\n", dir / "out", 2);
+    doc.Save();
+    EXPECT_EQ(ReadFile(dir / "out"), Header + Line1 + "\r\n" + Line2 + "\r\n");
+
+    doc.Clear();
+    EXPECT_EQ(doc.Count(), 0);
+    EXPECT_EQ(doc.FileName, "");
+    EXPECT_EQ(doc.Version, 2) << "Clear keeps the version";
+    doc.FileName = dir / "empty";
+    doc.Version = 4;
+    doc.Save();
+    EXPECT_EQ(ReadFile(dir / "empty"), "propdump version 4\r\n");
+}
+
+TEST(PropdumpFileSave, RefusesWhatCannotBeWrittenWithoutTouchingTheFile) {
+    TTempDir dir;
+    const std::string old = "old contents";
+    WriteFile(dir / "f", old);
+
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Header + Line1 + "\n" + Line2 + "\n" + Line2, dir / "f", 0);
+    doc.Item(2).Model = "a\nb";
+    try {
+        doc.Save();
+        ADD_FAILURE() << "saved a model with a line break";
+    } catch (const EPropdumpError& e) {
+        EXPECT_NE(std::string(e.what()).find("Object 3 "), std::string::npos) << e.what();
+    }
+    doc.Item(2).Model = "a\rb";
+    EXPECT_THROW(doc.Save(), EPropdumpError);
+
+    doc.Item(2).Model = "fine";
+    doc.Version = 7;
+    try {
+        doc.Save();
+        ADD_FAILURE() << "saved version 7";
+    } catch (const EPropdumpError& e) {
+        EXPECT_STREQ(e.what(), "'7' is not a known propdump file version");
+    }
+    EXPECT_EQ(ReadFile(dir / "f"), old);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"});
+}
+
+TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {
+    TTempDir dir;
+    std::string old = Header;
+    for (int i = 0; i < 1000; ++i)
+        old += Line1 + "\r\n";
+    WriteFile(dir / "f", old);
+
+    TPropdumpFile doc;
+    doc.LoadFromFile(dir / "f", 0);
+    for (TPropObject& o : doc.Objects)
+        o.Owner = 1;
+    while (doc.Count() < 40000) // several write chunks
+        doc.Objects.push_back(doc.Item(0));
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{10}, std::size_t{1536 * 1024}}) {
+        TFailingWriter writer(limit);
+        try {
+            doc.Save(writer);
+            ADD_FAILURE() << "save succeeded with a writer that fails after " << limit;
+        } catch (const std::system_error& e) {
+            EXPECT_EQ(e.code().value(), ENOSPC);
+            EXPECT_NE(std::string(e.what()).find(dir / "f"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(writer.Written, limit);
+        EXPECT_TRUE(ReadFile(dir / "f") == old) << "old file changed, limit " << limit;
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"}) << "temporary file left behind";
+    }
+    TFailingWriter enough(SIZE_MAX);
+    doc.Save(enough);
+    TPropdumpFile back;
+    back.LoadFromFile(dir / "f", 0);
+    EXPECT_EQ(back.Count(), 40000);
+}
+
+TEST(PropdumpFileSave, UnwritableFolderKeepsTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders; the failing writer covers this path";
+    TTempDir dir;
+    WriteFile(dir / "f", "old");
+    fs::permissions(dir.Path, fs::perms::owner_read | fs::perms::owner_exec);
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Header + Line1, dir / "f", 0);
+    EXPECT_THROW(doc.Save(), std::system_error);
+    EXPECT_EQ(ReadFile(dir / "f"), "old");
+}
+
+TEST(PropdumpFileSave, KeepsLinksAndPermissions) {
+    TTempDir dir;
+    fs::create_directory(dir / "real");
+    WriteFile(dir / "real/target", "old");
+    fs::permissions(dir / "real/target", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("real/target", dir / "link");
+    fs::create_symlink("link", dir / "link2"); // a link to a link
+
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Header + Line1, dir / "link2", 0);
+    doc.Save();
+    EXPECT_TRUE(fs::is_symlink(dir / "link2"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(fs::read_symlink(dir / "link"), "real/target");
+    EXPECT_EQ(ReadFile(dir / "real/target"), Header + Line1 + "\r\n");
+    EXPECT_EQ(fs::status(dir / "real/target").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link", "link2", "real"}));
+
+    const mode_t oldMask = ::umask(027);
+    doc.FileName = dir / "new";
+    doc.Save();
+    ::umask(oldMask);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "a new file gets 0666 less the umask";
+}
+
+TEST(PropdumpFileSave, PipeIsWrittenInPlace) {
+    TTempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const int reader = ::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    TPropdumpFile doc;
+    doc.LoadFromMemory(Header + Line1, dir / "pipe", 0);
+    doc.Save();
+    char buffer[512];
+    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), Header + Line1 + "\r\n");
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+}
+
+TEST(PropdumpFileSave, SavedDocumentLoadsBackUnchanged) {
+    std::mt19937_64 rng(5);
+    TTempDir dir;
+    for (const int version : {2, 3, 4}) {
+        TPropdumpFile doc;
+        doc.FileName = dir / ("v" + std::to_string(version));
+        doc.Version = version;
+        for (int i = 0; i < 2000; ++i) {
+            TPropObject& o = doc.Objects.emplace_back();
+            o.Owner = static_cast<int32_t>(rng() % 7) - 3;
+            o.X = static_cast<int32_t>(rng());
+            o.Tilt = version >= 3 ? static_cast<int32_t>(rng()) : 0;
+            o.ObjectType = version == 4 ? static_cast<int32_t>(rng() % 6) : 0;
+            o.Model = i % 5 ? "m" + std::to_string(rng() % 100) : "";
+            o.Description = i % 3 ? "line\r\nbreak" : " lead";
+            o.Action = std::string(rng() % 3, ' ');
+            if (version == 4 && i % 4 == 0)
+                o.Data.assign(rng() % 20, static_cast<uint8_t>(rng()));
+            o.DataLength = static_cast<int32_t>(o.Data.size());
+        }
+        doc.Save();
+        TPropdumpFile back;
+        back.LoadFromFile(doc.FileName, 0);
+        ASSERT_EQ(back.Count(), doc.Count());
+        EXPECT_EQ(back.Version, version);
+        for (int i = 0; i < doc.Count(); ++i) {
+            const TPropObject& a = doc.Item(i);
+            const TPropObject& b = back.Item(i);
+            ASSERT_EQ(a.FormatLine(version), b.FormatLine(version)) << "object " << i;
+            ASSERT_EQ(a.Description, b.Description) << "object " << i;
+            ASSERT_EQ(a.Data, b.Data) << "object " << i;
+        }
+    }
+}
+
+TEST(PropdumpFileLists, DistinctOwnersAndModelsInOrderOfFirstUse) {
+    TPropdumpFile doc;
+    const struct {
+        int32_t Owner;
+        const char* Model;
+    } objects[] = {{5, "Box"}, {7, ""}, {5, "box"}, {-1, "tree"}, {5, "BOX"}, {7, "\xC9t\xE9"},
+                   {-1, "\xE9T\xC9"}, {2147483647, "\x9A"}, {5, "\x8A"}, {-2147483647 - 1, "Tree"}, {5, "box "}};
+    for (const auto& o : objects) {
+        TPropObject& added = doc.Objects.emplace_back();
+        added.Owner = o.Owner;
+        added.Model = o.Model;
+    }
+    EXPECT_EQ(doc.GetCitizenNumbers(),
+              (std::vector<std::string>{"5", "7", "-1", "2147483647", "-2147483648"}));
+    EXPECT_EQ(doc.GetModelNames(), (std::vector<std::string>{"Box", "tree", "\xC9t\xE9", "\x9A", "box "}));
+    EXPECT_TRUE(TPropdumpFile().GetModelNames().empty());
+}
+
+TEST(PropdumpFileLists, DeleteMarkedKeepsTheOrderOfTheRest) {
+    const struct {
+        const char* Marks; // one letter per object: x is marked
+        std::vector<int32_t> Left;
+    } cases[] = {
+        {"......", {0, 1, 2, 3, 4, 5}}, {"xxxxxx", {}},           {".xx...", {0, 3, 4, 5}},
+        {"x....x", {1, 2, 3, 4}},       {"x.x.x.", {1, 3, 5}},    {"", {}},
+    };
+    for (const auto& c : cases) {
+        TPropdumpFile doc;
+        for (int i = 0; c.Marks[i]; ++i) {
+            TPropObject& o = doc.Objects.emplace_back();
+            o.Owner = i;
+            o.Model = "model number " + std::to_string(i) + " with a long name";
+            o.MarkedForDeletion = c.Marks[i] == 'x';
+        }
+        doc.DeleteMarked();
+        EXPECT_EQ(Owners(doc), c.Left) << c.Marks;
+        for (const TPropObject& o : doc.Objects)
+            EXPECT_EQ(o.Model, "model number " + std::to_string(o.Owner) + " with a long name");
+    }
+}
+
+TEST(PropdumpFileLists, ItemOutsideTheListIsAnError) {
+    TPropdumpFile doc = PreparedDocument();
+    const TPropdumpFile& constDoc = doc;
+    EXPECT_EQ(&doc.Item(1), &doc.Objects[1]);
+    for (const int index : {-1, 2, 1 << 30}) {
+        EXPECT_THROW(doc.Item(index), std::out_of_range) << index;
+        EXPECT_THROW(constDoc.Item(index), std::out_of_range) << index;
+    }
+}

@@ -10,6 +10,9 @@
 class QDialog;
 class QWidget;
 
+// The application's title: the main window's caption and the caption of the error display.
+inline constexpr char ApplicationTitle[] = "propdump editor";
+
 enum class TSoundKind { Asterisk, Question, Exclamation };
 
 enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };

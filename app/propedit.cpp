@@ -1,0 +1,25 @@
+#include "ui/Command.h"
+#include "ui/Platform.h"
+#include "ui/uMainForm.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QTimer>
+
+int main(int argc, char* argv[]) {
+    QApplication Application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+
+    TMainForm MainForm;
+    MainForm.show();
+
+    // A file named on the command line opens as if it had been chosen in the open dialog.
+    const QStringList Arguments = QApplication::arguments();
+    if (Arguments.size() > 1) {
+        const QString Path = Arguments.at(1);
+        QTimer::singleShot(0, &MainForm,
+                           [&MainForm, Path] { RunCommand(&MainForm, [&] { MainForm.OpenFileNamed(Path); }); });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+// One long walk over many items (the search, the deletion of found objects, the bulk edits).
+// The window stays responsive and the walk stays fast: it yields to the event loop by elapsed
+// time (about every 25 ms), not after every item, and ProgressBar1 shows the exact count at
+// each yield.
+//
+//     TLongLoop Loop(*this, Propdump.Count());   // ProgressBar1 := 0 of Count
+//     for (int i = 0; i < Propdump.Count(); ++i) {
+//         if (!Loop.Step())                        // may yield; false: the window is closing
+//             break;
+//         ...work on Propdump.Item(i)...
+//     }
+//     Loop.Finish();                               // ProgressBar1 full
+//
+// For as long as the loop object lives, the window's action list is suspended, so no file
+// command, search or bulk edit can start and change the document under the walk. Closing the
+// window meanwhile only asks the walk to stop (Step returns false from then on); the window
+// closes once the command has returned to the event loop.
+
+#include "ui/ActionList.h"
+
+#include <QElapsedTimer>
+
+class TMainForm;
+
+class TLongLoop {
+public:
+    TLongLoop(TMainForm& Form, int Total);
+    ~TLongLoop();
+    TLongLoop(const TLongLoop&) = delete;
+    TLongLoop& operator=(const TLongLoop&) = delete;
+
+    // Counts one item. Returns false when the walk must stop because the application is
+    // shutting down.
+    bool Step();
+    // Shows the progress bar full.
+    void Finish();
+    int Done() const { return Count; }
+
+    // Milliseconds between two yields; tests set 0 to yield at every item.
+    static void SetYieldInterval(int Milliseconds);
+
+private:
+    void Yield();
+
+    TMainForm& Form;
+    TActionList::TSuspendGuard Suspended;
+    QElapsedTimer SinceYield;
+    int Count = 0;
+};

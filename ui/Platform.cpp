@@ -1,0 +1,169 @@
+#include "ui/Platform.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+
+#include <canberra.h>
+
+namespace {
+
+// The one filter the file dialogs offer. Its text says "*.*" as users know it from elsewhere,
+// but on this platform that pattern would hide every name without a dot, so the dialogs are
+// told to show all files (see ShowAllFiles).
+constexpr char AllFilesFilter[] = "All Files (*.*)";
+
+const char* EventIdOf(TSoundKind Kind) {
+    switch (Kind) {
+    case TSoundKind::Question:
+        return "dialog-question";
+    case TSoundKind::Exclamation:
+        return "dialog-warning";
+    case TSoundKind::Asterisk:
+        break;
+    }
+    return "dialog-information";
+}
+
+QMessageBox::Icon IconOf(TMsgDlgType Type) {
+    switch (Type) {
+    case TMsgDlgType::Warning:
+        return QMessageBox::Warning;
+    case TMsgDlgType::Error:
+        return QMessageBox::Critical;
+    case TMsgDlgType::Information:
+        return QMessageBox::Information;
+    case TMsgDlgType::Confirmation:
+        return QMessageBox::Question;
+    case TMsgDlgType::Custom:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Event sounds are decoration: without a sound server or theme the editor stays silent rather
+// than failing, and a context that could not be opened once is not tried again.
+class TSoundPlayer {
+public:
+    ~TSoundPlayer() {
+        if (Context)
+            ca_context_destroy(Context);
+    }
+
+    void Play(TSoundKind Kind) {
+        if (!Open())
+            return;
+        // Asynchronous: returns at once, the sound plays (or not) in the background.
+        ca_context_play(Context, 0, CA_PROP_EVENT_ID, EventIdOf(Kind), nullptr);
+    }
+
+private:
+    bool Open() {
+        if (Context || Failed)
+            return Context != nullptr;
+        if (ca_context_create(&Context) != CA_SUCCESS) {
+            Context = nullptr;
+            Failed = true;
+            return false;
+        }
+        ca_context_change_props(Context, CA_PROP_APPLICATION_NAME, ApplicationTitle, nullptr);
+        if (ca_context_open(Context) != CA_SUCCESS) {
+            ca_context_destroy(Context);
+            Context = nullptr;
+            Failed = true;
+            return false;
+        }
+        return true;
+    }
+
+    ca_context* Context = nullptr;
+    bool Failed = false;
+};
+
+QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
+    Box.exec();
+    // Closing the box without a button (no escape button among them) answers NoButton.
+    return Box.standardButton(Box.clickedButton());
+}
+
+void ShowAllFiles(QFileDialog& Dialog) {
+    // Qt's own dialog filters its file model by the pattern of the filter entry; widen it.
+    // A native dialog has no such model and keeps its own rules.
+    if (auto* Model = Dialog.findChild<QFileSystemModel*>())
+        Model->setNameFilters({});
+}
+
+QString RunFileDialog(QFileDialog& Dialog) {
+    Dialog.setNameFilter(QString::fromLatin1(AllFilesFilter));
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ShowAllFiles(Dialog);
+    if (Dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList Files = Dialog.selectedFiles();
+    return Files.isEmpty() ? QString() : Files.first();
+}
+
+class TQtPlatform final : public IPlatform {
+public:
+    void PlaySound(TSoundKind Kind) override { Sounds.Play(Kind); }
+
+    QMessageBox::StandardButton ShowMessage(QWidget* Parent, const QString& Text, TMsgDlgType Type,
+                                            QMessageBox::StandardButtons Buttons) override {
+        QMessageBox Box(IconOf(Type), QString::fromLatin1(ApplicationTitle), Text, Buttons, Parent);
+        return RunMessageBox(Box);
+    }
+
+    void ShowError(QWidget* Parent, const QString& Text) override {
+        QMessageBox Box(QMessageBox::Critical, QString::fromLatin1(ApplicationTitle), Text,
+                        QMessageBox::Ok, Parent);
+        RunMessageBox(Box);
+    }
+
+    QString GetOpenFileName(QWidget* Parent) override {
+        QFileDialog Dialog(Parent, QStringLiteral("Open"));
+        Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        Dialog.setFileMode(QFileDialog::ExistingFile);
+        return RunFileDialog(Dialog);
+    }
+
+    QString GetSaveFileName(QWidget* Parent) override {
+        QFileDialog Dialog(Parent, QStringLiteral("Save As"));
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        Dialog.setFileMode(QFileDialog::AnyFile);
+        // Asks before overwriting (Qt's default); no default suffix is added.
+        Dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        return RunFileDialog(Dialog);
+    }
+
+    int RunModal(QDialog& Dialog) override { return Dialog.exec(); }
+
+    void PushBusyCursor() override { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    void PopBusyCursor() override { QGuiApplication::restoreOverrideCursor(); }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    bool IsShuttingDown() const override { return ShuttingDown; }
+    void SetShuttingDown(bool Value) override { ShuttingDown = Value; }
+    QDateTime CurrentDateTime() const override { return QDateTime::currentDateTime(); }
+
+private:
+    TSoundPlayer Sounds;
+    bool ShuttingDown = false;
+};
+
+TQtPlatform& QtPlatform() {
+    static TQtPlatform Instance;
+    return Instance;
+}
+
+IPlatform* Current = nullptr;
+
+} // namespace
+
+IPlatform& Platform() { return Current ? *Current : QtPlatform(); }
+
+IPlatform* SetPlatform(IPlatform* P) {
+    IPlatform* Previous = Current;
+    Current = P;
+    return Previous;
+}

@@ -1,0 +1,638 @@
+#include "ui/uMainForm.h"
+
+#include "model/CodePage.h"
+#include "ui/BeepMessageDlg.h"
+#include "ui/Command.h"
+#include "ui/CountText.h"
+#include "ui/FormFont.h"
+#include "ui/Images.h"
+#include "ui/Platform.h"
+#include "ui/SearchResultsModel.h"
+#include "ui/TextCodec.h"
+#include "ui/uFrmSetVersion.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStringListModel>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr int LineEditHeight = 21;
+
+// The header sections of the objects list: caption and starting width.
+struct TSection {
+    const char* Caption;
+    int Width;
+};
+constexpr TSection HeaderSections[] = {{"Cit#", 50},      {"Date/Time", 125},   {"Location", 125},
+                                       {"Model", 125},    {"Description", 125}, {"Action", 110}};
+
+QString DecodeFileName(const std::string& Bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(Bytes));
+}
+
+std::string EncodeFileName(const QString& Path) { return QFile::encodeName(Path).toStdString(); }
+
+QStringList ToStringList(const std::vector<std::string>& Items) {
+    QStringList Result;
+    Result.reserve(static_cast<qsizetype>(Items.size()));
+    for (const std::string& Item : Items)
+        Result.append(ToQString(Item));
+    return Result;
+}
+
+// Model names sort without regard to letter case by the fixed code-page rules, so the order
+// does not depend on the machine's locale.
+QStringList SortedModelNames(std::vector<std::string> Names) {
+    std::stable_sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
+        return CompareText1252(A, B) < 0;
+    });
+    return ToStringList(Names);
+}
+
+// The tool bar's buttons are image-only and show no hints.
+class TNoToolTips : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        return Event->type() == QEvent::ToolTip || QObject::eventFilter(Watched, Event);
+    }
+};
+
+// A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
+// The shortcut itself lives on the action only, so that it is never ambiguous.
+QAction* AddMenuItem(QMenu* Menu, QAction* Source, const QString& Name) {
+    auto* Item = new QAction(Menu);
+    Item->setObjectName(Name);
+    auto Sync = [Item, Source] {
+        QString Text = Source->text();
+        if (!Source->shortcut().isEmpty())
+            Text += QLatin1Char('\t') + Source->shortcut().toString(QKeySequence::NativeText);
+        Item->setText(Text);
+        Item->setIcon(Source->icon());
+        Item->setEnabled(Source->isEnabled());
+    };
+    Sync();
+    QObject::connect(Source, &QAction::changed, Item, Sync);
+    QObject::connect(Item, &QAction::triggered, Source, [Source] { Source->trigger(); });
+    Menu->addAction(Item);
+    return Item;
+}
+
+QAction* AddMenuSeparator(QMenu* Menu, const QString& Name) {
+    QAction* Separator = Menu->addSeparator();
+    Separator->setObjectName(Name);
+    return Separator;
+}
+
+void BindButton(QPushButton* Button, QAction* Source) {
+    auto Sync = [Button, Source] {
+        Button->setText(Source->text());
+        Button->setIcon(Source->icon());
+        Button->setEnabled(Source->isEnabled());
+    };
+    Sync();
+    QObject::connect(Source, &QAction::changed, Button, Sync);
+    QObject::connect(Button, &QPushButton::clicked, Source, [Source] { Source->trigger(); });
+}
+
+template <class TWidget> TWidget* Named(TWidget* Widget, const char* Name) {
+    Widget->setObjectName(QString::fromLatin1(Name));
+    return Widget;
+}
+
+QLabel* AddLabel(QWidget* Parent, const QString& Text, int Left, int Top) {
+    auto* Label = new QLabel(Text, Parent);
+    Label->move(Left, Top);
+    Label->adjustSize();
+    return Label;
+}
+
+QLineEdit* AddEdit(QWidget* Parent, const char* Name, int Left, int Top, int Width) {
+    auto* Edit = Named(new QLineEdit(Parent), Name);
+    Edit->setGeometry(Left, Top, Width, LineEditHeight);
+    return Edit;
+}
+
+// The "Replace" group of the "CitNums" and "Models" tabs: a find box above a replacement box.
+struct TReplaceLayout {
+    const char* Name;
+    QRect Geometry;
+    const char* FindCaption;
+    const char* FindName;
+    const char* ReplaceName;
+    int EditLeft;
+    int EditWidth;
+};
+struct TReplaceGroup {
+    QGroupBox* Box;
+    QLineEdit* Find;
+    QLineEdit* Replace;
+};
+
+TReplaceGroup AddReplaceGroup(QWidget* Parent, const TReplaceLayout& Layout) {
+    auto* Box = Named(new QGroupBox(QStringLiteral("Replace"), Parent), Layout.Name);
+    Box->setGeometry(Layout.Geometry);
+    AddLabel(Box, QString::fromLatin1(Layout.FindCaption), 16, 28);
+    QLineEdit* Find = AddEdit(Box, Layout.FindName, Layout.EditLeft, 24, Layout.EditWidth);
+    AddLabel(Box, QStringLiteral("Replace with:"), 16, 52);
+    QLineEdit* Replace = AddEdit(Box, Layout.ReplaceName, Layout.EditLeft, 48, Layout.EditWidth);
+    return {Box, Find, Replace};
+}
+
+QToolButton* AddSpeedButton(QWidget* Parent, const char* Name, const QRect& Geometry,
+                            QAction* Action, bool Flat) {
+    auto* Button = Named(new QToolButton(Parent), Name);
+    Button->setGeometry(Geometry);
+    Button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Button->setAutoRaise(Flat);
+    Button->setCursor(Qt::PointingHandCursor);
+    if (Action)
+        Button->setDefaultAction(Action);
+    return Button;
+}
+
+QPushButton* AddButton(QWidget* Parent, const char* Name, const QRect& Geometry, QAction* Action) {
+    auto* Button = Named(new QPushButton(Parent), Name);
+    Button->setGeometry(Geometry);
+    Button->setCursor(Qt::PointingHandCursor);
+    BindButton(Button, Action);
+    return Button;
+}
+
+QListView* AddStringList(QWidget* Parent, const char* Name, QStringListModel*& Items) {
+    auto* List = Named(new QListView(Parent), Name);
+    Items = new QStringListModel(List);
+    List->setModel(Items);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setUniformItemSizes(true);
+    List->setGeometry(0, 0, 681, 105);
+    return List;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(ApplicationTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    ApplyFormFont(*this);
+
+    ActionList1 = new TActionList(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    CreateActions();
+    CreateMenu();
+
+    auto* Client = new QWidget(this);
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(Client);
+    CreateToolBar(Client);
+    CreateSummary(Client);
+
+    PageControl1 = Named(new QTabWidget(Client), "PageControl1");
+    PageControl1->setGeometry(8, 104, 689, 257);
+    TabSheet1 = Named(new QWidget, "TabSheet1");
+    TabSheet2 = Named(new QWidget, "TabSheet2");
+    TabSheet3 = Named(new QWidget, "TabSheet3");
+    TabSheet4 = Named(new QWidget, "TabSheet4");
+    PageControl1->addTab(TabSheet1, QStringLiteral("CitNums"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Models"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Objects"));
+    PageControl1->addTab(TabSheet4, QStringLiteral("Search"));
+    CreateCitNumsTab();
+    CreateModelsTab();
+    CreateObjectsTab();
+    CreateSearchTab();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    BindListHandlers();
+    BindBulkHandlers();
+    BindSearchHandlers();
+
+    // Window creation: the "Objects" tab; the views start empty until the first refresh.
+    PageControl1->setCurrentIndex(ObjectsTab);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateActions() {
+    struct TActionSpec {
+        QAction*& Target;
+        const char* Name;
+        const char* Caption;
+        QKeySequence Shortcut;
+        int Image;
+        bool Enabled;
+        TActionList::THandler Handler;
+    };
+    const TActionSpec Specs[] = {
+        {OpenFile, "OpenFile", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), 0, true,
+         [this] { OpenFileExecute(); }},
+        {SaveFile, "SaveFile", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), 1, false,
+         [this] { SaveFileExecute(); }},
+        {SaveFileAs, "SaveFileAs", "Save &as...", QKeySequence(Qt::CTRL | Qt::Key_A), 2, false,
+         [this] { SaveFileAsExecute(); }},
+        {CloseFile, "CloseFile", "&Close", QKeySequence(Qt::CTRL | Qt::Key_K), 3, false,
+         [this] { CloseFileExecute(); }},
+        {RevertFile, "RevertFile", "&Revert", QKeySequence(Qt::CTRL | Qt::Key_R), 4, false,
+         [this] { RevertFileExecute(); }},
+        {ExitApp, "ExitApp", "E&xit", QKeySequence(Qt::ALT | Qt::Key_F4), 5, true,
+         [this] { ExitAppExecute(); }},
+        {DoCitNumReplace, "DoCitNumReplace", "Apply", {}, -1, true, {}},
+        {ReplaceModels, "ReplaceModels", "Apply", {}, -1, true, {}},
+        {NormalizeModels, "NormalizeModels", "Normalize", {}, -1, true, {}},
+        {DenormalizeModels, "DenormalizeModels", "Denormalize", {}, -1, true, {}},
+        {DoSearch, "DoSearch", "Search", {}, -1, true, {}},
+        {DeleteSearchResults, "DeleteSearchResults", "Delete", {}, -1, false, {}},
+        {ClearSearchResults, "ClearSearchResults", "Clear", {}, -1, true,
+         [this] { ClearSearchResultsExecute(); }},
+    };
+    for (const TActionSpec& Spec : Specs) {
+        QAction* Action = ActionList1->Add(QString::fromLatin1(Spec.Name),
+                                           QString::fromLatin1(Spec.Caption), Spec.Handler);
+        Action->setShortcut(Spec.Shortcut);
+        if (Spec.Image >= 0)
+            Action->setIcon(ImageList1(Spec.Image));
+        Action->setEnabled(Spec.Enabled);
+        // Shortcuts work wherever the focus is in the window.
+        addAction(Action);
+        Spec.Target = Action;
+    }
+}
+
+void TMainForm::CreateMenu() {
+    auto* MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
+    File1 = Named(MainMenu1->addMenu(QStringLiteral("File")), "File1");
+    AddMenuItem(File1, OpenFile, QStringLiteral("Open1"));
+    AddMenuItem(File1, SaveFile, QStringLiteral("Save1"));
+    AddMenuItem(File1, SaveFileAs, QStringLiteral("Saveas1"));
+    AddMenuItem(File1, CloseFile, QStringLiteral("Close1"));
+    AddMenuSeparator(File1, QStringLiteral("N1"));
+    AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
+    AddMenuSeparator(File1, QStringLiteral("N2"));
+    AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
+    setMenuBar(MainMenu1);
+}
+
+void TMainForm::CreateToolBar(QWidget* Client) {
+    ToolBar1 = Named(new QToolBar(Client), "ToolBar1");
+    ToolBar1->setGeometry(0, 0, ClientWidth, 25);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setCursor(Qt::PointingHandCursor);
+
+    auto* Indent = new QWidget(ToolBar1);
+    Indent->setFixedWidth(8);
+    ToolBar1->addWidget(Indent);
+
+    auto* NoToolTips = new TNoToolTips(ToolBar1);
+    auto AddToolButton = [this, NoToolTips](const char* Name, QAction* Action) {
+        auto* Button = Named(new QToolButton(ToolBar1), Name);
+        Button->setDefaultAction(Action);
+        Button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        Button->setAutoRaise(true);
+        Button->installEventFilter(NoToolTips);
+        ToolBar1->addWidget(Button);
+    };
+    AddToolButton("ToolButton1", OpenFile);
+    AddToolButton("ToolButton2", SaveFile);
+    AddToolButton("ToolButton3", SaveFileAs);
+    AddToolButton("ToolButton5", CloseFile);
+    ToolBar1->addSeparator();
+    AddToolButton("ToolButton7", RevertFile);
+    ToolBar1->addSeparator();
+    AddToolButton("ToolButton8", ExitApp);
+}
+
+void TMainForm::CreateSummary(QWidget* Client) {
+    const int TextHeight = fontMetrics().height() + 2;
+    FileName = Named(new QLabel(Client), "FileName");
+    FileName->setGeometry(8, 40, 473, TextHeight);
+
+    ProgressBar1 = Named(new QProgressBar(Client), "ProgressBar1");
+    ProgressBar1->setGeometry(488, 40, 206, 25);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+
+    PropObjCount = Named(new QLabel(Client), "PropObjCount");
+    PropObjCount->setGeometry(8, 64, 473, TextHeight);
+    PropFileVer = Named(new QLabel(Client), "PropFileVer");
+    PropFileVer->setGeometry(8, 80, 473, TextHeight);
+}
+
+void TMainForm::CreateCitNumsTab() {
+    CitNumList = AddStringList(TabSheet1, "CitNumList", CitNumItems);
+    const TReplaceGroup Group =
+        AddReplaceGroup(TabSheet1, {"GroupBox1", QRect(128, 112, 425, 105), "Find citnum:",
+                                    "FindCitNum", "ReplaceCitNum", 110, 121});
+    GroupBox1 = Group.Box;
+    FindCitNum = Group.Find;
+    ReplaceCitNum = Group.Replace;
+    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 28);
+    SpeedButton1 = AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22),
+                                  DoCitNumReplace, true);
+}
+
+void TMainForm::CreateModelsTab() {
+    ModelList = AddStringList(TabSheet2, "ModelList", ModelItems);
+    const TReplaceGroup Group =
+        AddReplaceGroup(TabSheet2, {"GroupBox2", QRect(8, 112, 425, 105), "Find:",
+                                    "FindModelName", "ReplaceModelName", 107, 283});
+    GroupBox2 = Group.Box;
+    FindModelName = Group.Find;
+    ReplaceModelName = Group.Replace;
+    SpeedButton2 = AddSpeedButton(GroupBox2, "SpeedButton2", QRect(107, 72, 283, 22),
+                                  ReplaceModels, true);
+
+    NormalizeButton = AddButton(TabSheet2, "NormalizeButton", QRect(448, 120, 75, 25),
+                                NormalizeModels);
+    DenormalizeButton = AddButton(TabSheet2, "DenormalizeButton", QRect(448, 152, 75, 25),
+                                  DenormalizeModels);
+}
+
+void TMainForm::CreateObjectsTab() {
+    auto* Sections = new QStandardItemModel(0, std::size(HeaderSections), TabSheet3);
+    for (int Index = 0; Index < static_cast<int>(std::size(HeaderSections)); ++Index)
+        Sections->setHeaderData(Index, Qt::Horizontal,
+                                QString::fromLatin1(HeaderSections[Index].Caption));
+
+    HeaderControl1 = Named(new QHeaderView(Qt::Horizontal, TabSheet3), "HeaderControl1");
+    HeaderControl1->setModel(Sections);
+    HeaderControl1->setSectionResizeMode(QHeaderView::Interactive);
+    HeaderControl1->setStretchLastSection(false);
+    HeaderControl1->setSectionsMovable(false);
+    HeaderControl1->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    HeaderControl1->setFixedHeight(17);
+    for (int Index = 0; Index < static_cast<int>(std::size(HeaderSections)); ++Index)
+        HeaderControl1->resizeSection(Index, HeaderSections[Index].Width);
+
+    ListBox1 = Named(new QListView(TabSheet3), "ListBox1");
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto* Layout = new QVBoxLayout(TabSheet3);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->setSpacing(0);
+    Layout->addWidget(HeaderControl1);
+    Layout->addWidget(ListBox1, 1);
+}
+
+void TMainForm::CreateSearchTab() {
+    Label8 = Named(AddLabel(TabSheet4, QStringLiteral("Criteria:"), 8, 8), "Label8");
+
+    ListBox2 = Named(new QListWidget(TabSheet4), "ListBox2");
+    ListBox2->setGeometry(56, 8, 529, 73);
+    QPalette ButtonFace = ListBox2->palette();
+    ButtonFace.setColor(QPalette::Base, ButtonFace.color(QPalette::Button));
+    ListBox2->setPalette(ButtonFace);
+    ListBox2->addItem(QStringLiteral("none"));
+
+    SpeedButton3 = AddSpeedButton(TabSheet4, "SpeedButton3", QRect(592, 8, 81, 22), nullptr, false);
+    SpeedButton3->setText(QStringLiteral("Edit..."));
+    SpeedButton3->setToolTip(QStringLiteral("Edit search criteria"));
+    SpeedButton4 = AddSpeedButton(TabSheet4, "SpeedButton4", QRect(592, 32, 81, 22), DoSearch, false);
+    SpeedButton5 = AddSpeedButton(TabSheet4, "SpeedButton5", QRect(592, 56, 81, 22),
+                                  ClearSearchResults, false);
+
+    GroupBox3 = Named(new QGroupBox(QStringLiteral("Results: 0"), TabSheet4), "GroupBox3");
+    GroupBox3->setGeometry(8, 88, 665, 129);
+
+    SearchResults = new TSearchResultsModel(this);
+    SearchResults->setObjectName(QStringLiteral("SearchResults"));
+    ListView2 = Named(new QTreeView(GroupBox3), "ListView2");
+    ListView2->setGeometry(8, 15, 649, 74);
+    ListView2->setModel(SearchResults);
+    ListView2->setRootIsDecorated(false);
+    ListView2->setItemsExpandable(false);
+    ListView2->setUniformRowHeights(true);
+    ListView2->setAllColumnsShowFocus(true);
+    ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView2->header()->setStretchLastSection(false);
+    ListView2->header()->setSectionsMovable(false);
+    for (int Column = 0; Column < TSearchResultsModel::ColumnCount; ++Column)
+        ListView2->header()->resizeSection(Column, TSearchResultsModel::ColumnWidth(Column));
+
+    btnDeleteResults = AddButton(GroupBox3, "btnDeleteResults", QRect(8, 96, 75, 25),
+                                 DeleteSearchResults);
+}
+
+void TMainForm::ShowFileName(const QString& Text) {
+    FullFileName = Text;
+    FileName->setText(FileName->fontMetrics().elidedText(Text, Qt::ElideMiddle, FileName->width()));
+    FileName->setToolTip(Text);
+}
+
+void TMainForm::SetListBox1Count(int Count) {
+    ObjectRows = Count;
+    emit ListBox1CountChanged(Count);
+}
+
+void TMainForm::SetFileActionsEnabled(bool Enabled) {
+    SaveFile->setEnabled(Enabled);
+    SaveFileAs->setEnabled(Enabled);
+    RevertFile->setEnabled(Enabled);
+    CloseFile->setEnabled(Enabled);
+}
+
+void TMainForm::RefreshViews() {
+    ShowFileName(DecodeFileName(Propdump.FileName));
+    ProgressBar1->setValue(0);
+    PropFileVer->clear();
+    if (Propdump.FileName.empty()) {
+        CitNumItems->setStringList({});
+        ModelItems->setStringList({});
+        SetListBox1Count(0);
+        PropObjCount->clear();
+        SetFileActionsEnabled(false);
+        return;
+    }
+
+    PropObjCount->setText(QStringLiteral("Initializing list view..."));
+    {
+        // Only so that the label gets painted: a command started from here would change the
+        // document half-way through this refresh.
+        TActionList::TSuspendGuard Suspended(*ActionList1);
+        Platform().ProcessEvents();
+    }
+    CitNumItems->setStringList(ToStringList(Propdump.GetCitizenNumbers()));
+    ModelItems->setStringList(SortedModelNames(Propdump.GetModelNames()));
+    SetListBox1Count(Propdump.Count());
+    PropObjCount->setText(QStringLiteral("Objects in propdump: ") + FormatCount(Propdump.Count()));
+    PropFileVer->setText(QStringLiteral("File version %1").arg(Propdump.Version));
+    PageControl1->setCurrentIndex(ObjectsTab);
+    SetFileActionsEnabled(true);
+}
+
+void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
+    // A failed load leaves the document as it was, so the views stay true without a refresh.
+    Propdump.LoadFromFile(Path, Version);
+    RefreshViews();
+}
+
+void TMainForm::OpenFileExecute() {
+    const QString Path = Platform().GetOpenFileName(this);
+    if (Path.isEmpty())
+        return;
+    OpenFileNamed(Path);
+}
+
+void TMainForm::OpenFileNamed(const QString& Path) {
+    TBusyBracket Busy;
+    ActionList1->Execute(ClearSearchResults);
+    const std::string File = EncodeFileName(Path);
+    bool AskVersion = false;
+    try {
+        LoadAndRefresh(File, 0);
+    } catch (const EPropdumpVersionUnknown&) {
+        AskVersion = true;
+    }
+    if (!AskVersion)
+        return;
+    TFrmSetVersion Dialog(this);
+    Dialog.SetFileName(Path);
+    if (Platform().RunModal(Dialog) != QDialog::Accepted)
+        return;
+    const int Version = Dialog.SelectedVersion();
+    try {
+        LoadAndRefresh(File, Version);
+    } catch (const EPropdumpError& Error) {
+        // With no version chosen the first line fails for the version, not for what it holds;
+        // its line number would only mislead.
+        if (Version >= 2 && Version <= 4)
+            throw;
+        throw EPropdumpError(Error.what());
+    }
+}
+
+void TMainForm::SaveFileExecute() {
+    Propdump.Save();
+    Platform().PlaySound(TSoundKind::Asterisk);
+}
+
+void TMainForm::SaveFileAsExecute() {
+    const QString Path = Platform().GetSaveFileName(this);
+    if (Path.isEmpty())
+        return;
+    const std::string Previous = Propdump.FileName;
+    const QString PreviousText = FullFileName;
+    auto PutBack = [&] {
+        Propdump.FileName = Previous;
+        ShowFileName(PreviousText);
+    };
+    Propdump.FileName = EncodeFileName(Path);
+    ShowFileName(Path);
+    // The document and the label must never name a file that was not written.
+    bool Saved = false;
+    try {
+        Saved = ActionList1->Execute(SaveFile);
+    } catch (...) {
+        PutBack();
+        throw;
+    }
+    if (!Saved)
+        PutBack();
+}
+
+void TMainForm::CloseFileExecute() {
+    if (Propdump.FileName.empty())
+        return;
+    TBusyBracket Busy;
+    ActionList1->Execute(ClearSearchResults);
+    Propdump.Clear();
+    RefreshViews();
+}
+
+void TMainForm::RevertFileExecute() {
+    if (Propdump.FileName.empty())
+        return;
+    if (BeepMessageDlg(this, QStringLiteral("Do you want to reload the propdump file?"),
+                       TMsgDlgType::Confirmation, QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
+        return;
+    TBusyBracket Busy;
+    ActionList1->Execute(ClearSearchResults);
+    // A copy: the load assigns the document's own file name.
+    const std::string File = Propdump.FileName;
+    LoadAndRefresh(File, 0);
+}
+
+void TMainForm::ExitAppExecute() { close(); }
+
+void TMainForm::ClearSearchResultsExecute() {
+    // A running search has DoSearch disabled and still fills the results.
+    if (!DoSearch->isEnabled())
+        return;
+    const int Rows = SearchResults->RowCount();
+    SearchResults->Clear();
+    ProgressBar1->setValue(0);
+    GroupBox3->setTitle(QStringLiteral("Results: ") + FormatCount(0));
+    if (Rows > 0)
+        Platform().PlaySound(TSoundKind::Asterisk);
+}
+
+void TMainForm::LongLoopStarted() { ++LongLoops; }
+
+void TMainForm::LongLoopEnded() {
+    if (LongLoops > 0)
+        --LongLoops;
+    if (LongLoops == 0 && CloseWhenLoopsEnd) {
+        CloseWhenLoopsEnd = false;
+        // Queued: the command that ran the loop finishes first.
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+    if (LongLoopRunning()) {
+        // The walk stops at its next step; the window closes when the command has ended.
+        Platform().SetShuttingDown(true);
+        CloseWhenLoopsEnd = true;
+        Event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(Event);
+}
+
+void TMainForm::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    if (Centred)
+        return;
+    Centred = true;
+    if (const QScreen* Screen = screen()) {
+        const QRect Area = Screen->availableGeometry();
+        move(Area.center() - QPoint(width() / 2, height() / 2));
+    }
+}

@@ -1,0 +1,185 @@
+#pragma once
+
+// The editor's only top-level window: the one open document, the file commands, the summary of
+// the document, and the tabs that host the objects list, the bulk edits and the search.
+//
+// The class is spread over several files, one per group of behaviour:
+//   uMainForm.cpp        the window, its controls and actions, the file commands, RefreshViews,
+//                        ClearSearchResultsExecute
+//   uMainFormList.cpp    the objects list on "Objects" (ListBox1, HeaderControl1, EditObject)
+//   uMainFormBulk.cpp    the bulk edits on "CitNums" and "Models"
+//   uMainFormSearch.cpp  the search on "Search" (criteria summary, DoSearch, DeleteSearchResults,
+//                        ListView2)
+// A group declares its handlers in this class and wires them in its Bind...Handlers function at
+// the end of this header; the constructor calls all three once every control and action exists.
+// Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
+// click" (enabled, not suspended) through the command wrapper; other events with connect().
+// Long walks over the objects use TLongLoop (ui/LongLoop.h).
+
+#include "model/Propdmp.h"
+#include "ui/ActionList.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QGroupBox;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStringListModel;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class TSearchResultsModel;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Size of the client area below the menu bar; the window cannot be resized.
+    static constexpr int ClientWidth = 705;
+    static constexpr int ClientHeight = 370;
+    // Tab indexes of PageControl1.
+    static constexpr int CitNumsTab = 0;
+    static constexpr int ModelsTab = 1;
+    static constexpr int ObjectsTab = 2;
+    static constexpr int SearchTab = 3;
+
+    explicit TMainForm(QWidget* Parent = nullptr);
+    ~TMainForm() override;
+
+    // The open document; open exactly when Propdump.FileName is not empty.
+    TPropdumpFile Propdump;
+
+    TActionList* ActionList1 = nullptr;
+    QAction* OpenFile = nullptr;
+    QAction* SaveFile = nullptr;
+    QAction* SaveFileAs = nullptr;
+    QAction* CloseFile = nullptr;
+    QAction* RevertFile = nullptr;
+    QAction* ExitApp = nullptr;
+    QAction* DoCitNumReplace = nullptr;
+    QAction* ReplaceModels = nullptr;
+    QAction* NormalizeModels = nullptr;
+    QAction* DenormalizeModels = nullptr;
+    QAction* DoSearch = nullptr;
+    QAction* DeleteSearchResults = nullptr;
+    QAction* ClearSearchResults = nullptr;
+
+    QMenu* File1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QLabel* FileName = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* PropObjCount = nullptr;
+    QLabel* PropFileVer = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+
+    // "CitNums"
+    QListView* CitNumList = nullptr;
+    QStringListModel* CitNumItems = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* FindCitNum = nullptr;
+    QLineEdit* ReplaceCitNum = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+
+    // "Models"
+    QListView* ModelList = nullptr;
+    QStringListModel* ModelItems = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* FindModelName = nullptr;
+    QLineEdit* ReplaceModelName = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QPushButton* NormalizeButton = nullptr;
+    QPushButton* DenormalizeButton = nullptr;
+
+    // "Objects": the list group gives ListBox1 its model and delegate.
+    QHeaderView* HeaderControl1 = nullptr;
+    QListView* ListBox1 = nullptr;
+
+    // "Search"
+    QLabel* Label8 = nullptr;
+    QListWidget* ListBox2 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    QToolButton* SpeedButton4 = nullptr;
+    QToolButton* SpeedButton5 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QTreeView* ListView2 = nullptr;
+    TSearchResultsModel* SearchResults = nullptr;
+    QPushButton* btnDeleteResults = nullptr;
+
+    // Brings every summary view and the file actions in line with Propdump.
+    void RefreshViews();
+    // The file name as the FileName label shows it before eliding.
+    QString FileNameText() const { return FullFileName; }
+    // The number of rows the objects list shows: Propdump.Count() as of the last RefreshViews.
+    // The list group connects ListBox1CountChanged to its model; rows at or beyond
+    // Propdump.Count() must still be drawn empty, since the document can shrink before the
+    // next refresh.
+    int ListBox1Count() const { return ObjectRows; }
+
+    // Open without the dialog: what Open does once a file has been chosen (used at start-up
+    // for a file named on the command line). Errors pass to the caller.
+    void OpenFileNamed(const QString& Path);
+
+    void OpenFileExecute();
+    void SaveFileExecute();
+    void SaveFileAsExecute();
+    void CloseFileExecute();
+    void RevertFileExecute();
+    void ExitAppExecute();
+    void ClearSearchResultsExecute();
+
+    // True while a TLongLoop walks the objects.
+    bool LongLoopRunning() const { return LongLoops > 0; }
+
+signals:
+    void ListBox1CountChanged(int Count);
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    friend class TLongLoop;
+
+    void CreateActions();
+    void CreateMenu();
+    void CreateToolBar(QWidget* Client);
+    void CreateSummary(QWidget* Client);
+    void CreateCitNumsTab();
+    void CreateModelsTab();
+    void CreateObjectsTab();
+    void CreateSearchTab();
+
+    void BindListHandlers();
+    void BindBulkHandlers();
+    void BindSearchHandlers();
+
+    void ShowFileName(const QString& Text);
+    void SetListBox1Count(int Count);
+    void LoadAndRefresh(const std::string& Path, int Version);
+    void SetFileActionsEnabled(bool Enabled);
+    void LongLoopStarted();
+    void LongLoopEnded();
+
+    QString FullFileName;
+    int ObjectRows = 0;
+    int LongLoops = 0;
+    bool CloseWhenLoopsEnd = false;
+    bool Centred = false;
+};
+
+// Wiring of the group files, called once from the constructor. Each group fills in its own.
+inline void TMainForm::BindListHandlers() {}
+inline void TMainForm::BindBulkHandlers() {}
+inline void TMainForm::BindSearchHandlers() {}

@@ -46,7 +46,7 @@ void ExpectConvertError(const std::string& text, const std::string& message) {
 
 } // namespace
 
-TEST(PositionText, WritesCompassPartsAltitudeAndYaw) {
+TEST(PositionText, WritesCompassPartsAltitudeAndFoldedYaw) {
     const TWriteCase cases[] = {
         {0, 0, 0, 0, "0N 0W"},
         {-6789, 0, 12345, 0, "12.345N 6.789E"},
@@ -61,21 +61,13 @@ TEST(PositionText, WritesCompassPartsAltitudeAndYaw) {
         {0, -4, 0, 0, "0N 0W -0.00a"},
         {0, 0, 0, -10, "0N 0W 0.00a 359.0"},
         {0, 0, 0, -3600, "0N 0W 0.00a 360.0"},
+        {0, 0, 0, -3610, "0N 0W 0.00a 359.0"},
         {0, 0, 0, 1, "0N 0W 0.00a 0.1"},
         {INT_MIN, INT_MIN, INT_MIN, INT_MIN, "2147483.648S 2147483.648E -2147483.65a 275.2"},
         {INT_MAX, INT_MAX, INT_MAX, INT_MAX, "2147483.647N 2147483.647W 2147483.65a 214748364.7"},
     };
     for (const TWriteCase& c : cases)
         CheckWrite(c);
-}
-
-TEST(PositionText, SetYawFoldsNegativeValuesIntoOneTurn) {
-    const int32_t cases[][2] = {{0, 0}, {7200, 7200}, {-10, 3590}, {-3600, 3600}, {-3610, 3590}};
-    for (const auto& c : cases) {
-        TPositionInfo info(0, 0, 0, 0);
-        info.SetYaw(c[0]);
-        EXPECT_EQ(info.Yaw, c[1]) << "SetYaw(" << c[0] << ")";
-    }
 }
 
 TEST(PositionText, ReadsTokensInEitherOrder) {

@@ -62,7 +62,9 @@ inline uint64_t Mix(uint64_t h) {
 
 } // namespace
 
-uint8_t UpCase1252(uint8_t c) { return Upper[c]; }
+uint8_t UpCase1252(uint8_t c) {
+    return Upper[c];
+}
 
 std::string UpperCase1252(std::string_view s) {
     std::string result(s.size(), '\0');

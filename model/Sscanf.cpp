@@ -21,6 +21,7 @@ struct TCharSet {
 
     constexpr bool Has(uint8_t c) const { return (Bits[c >> 6] >> (c & 63)) & 1; }
     constexpr bool Empty() const { return (Bits[0] | Bits[1] | Bits[2] | Bits[3]) == 0; }
+    constexpr bool Full() const { return (Bits[0] & Bits[1] & Bits[2] & Bits[3]) == ~uint64_t{0}; }
     constexpr void Put(uint8_t first, uint8_t last, bool member) {
         for (int c = first; c <= last; ++c) {
             const uint64_t bit = uint64_t{1} << (c & 63);
@@ -40,7 +41,9 @@ struct TCharSet {
     }
 };
 
-constexpr bool IsWhitespace(char c) { return c == 8 || c == 10 || c == 13 || c == 32; }
+constexpr bool IsWhitespace(char c) {
+    return c == 8 || c == 10 || c == 13 || c == 32;
+}
 
 constexpr TCharSet AllBytes = TCharSet{}.With('\0', '\xFF');
 constexpr TCharSet NonWhitespace = [] {
@@ -75,11 +78,14 @@ struct TDirective {
     char Literal = 0;
     std::size_t Width = NoWidth;
     bool Assigns = false;
-    // Empty means the kind's default: every byte for 'c', every non-whitespace byte otherwise.
-    TCharSet Set;
+    // Null (also for an empty bracketed set) means the kind's default: every byte for 'c', every
+    // non-whitespace byte otherwise.
+    const TCharSet* Set = nullptr;
 };
 
-[[noreturn]] void BadFormat() { throw ESscanfError("Bad format string"); }
+[[noreturn]] void BadFormat() {
+    throw ESscanfError("Bad format string");
+}
 
 // Cuts the next token off Format at Pos. A whitespace run is one token, any other plain character
 // is one, and a directive runs from '%' to its conversion letter or to the ']' closing its set
@@ -156,7 +162,8 @@ void AddWidthDigits(std::string_view Text, std::size_t& Width) {
     }
 }
 
-TDirective Interpret(std::string_view Token) {
+// A bracketed set is built into Given, which the directive then points at.
+TDirective Interpret(std::string_view Token, TCharSet& Given) {
     TDirective d;
     if (Token[0] != '%') {
         if (IsWhitespace(Token[0])) {
@@ -186,7 +193,8 @@ TDirective Interpret(std::string_view Token) {
             close += body[close] == '\\' ? 2 : 1;
         if (close >= body.size())
             BadFormat();
-        d.Set = ParseSet(body.substr(open + 1, close - open - 1));
+        Given = ParseSet(body.substr(open + 1, close - open - 1));
+        d.Set = Given.Empty() ? nullptr : &Given;
         prefix = body.substr(0, open);
     }
 
@@ -211,37 +219,37 @@ TDirective Interpret(std::string_view Token) {
         break;
     case 'd':
         d.Kind = TKind::Int32;
-        d.Set = SignedDigits;
+        d.Set = &SignedDigits;
         break;
     case 'h':
         d.Kind = TKind::Int16;
-        d.Set = SignedDigits;
+        d.Set = &SignedDigits;
         break;
     case 'i':
         d.Kind = TKind::Int64;
-        d.Set = SignedDigits;
+        d.Set = &SignedDigits;
         break;
     case 'u':
         d.Kind = TKind::UInt32;
-        d.Set = Digits;
+        d.Set = &Digits;
         break;
     case 'e':
     case 'f':
     case 'g':
         d.Kind = TKind::Float;
-        d.Set = FloatChars;
+        d.Set = &FloatChars;
         break;
     case 'm':
         d.Kind = TKind::Money;
-        d.Set = SignedDigits;
+        d.Set = &SignedDigits;
         break;
     case 'x':
         d.Kind = TKind::Hex;
-        d.Set = HexChars;
+        d.Set = &HexChars;
         break;
     case 'p':
         d.Kind = TKind::Pointer;
-        d.Set = PointerChars;
+        d.Set = &PointerChars;
         break;
     case '%':
         // "%%" matches one '%' in the input after skipping whitespace, as in the C library; it
@@ -372,8 +380,7 @@ std::optional<long double> ParseFloat(std::string_view Text) {
         return std::nullopt;
 
     const std::size_t first = Text[0] == '+' ? 1 : 0;
-    const std::string_view number =
-        Text.substr(first, (exponentDigits ? n : mantissaEnd) - first);
+    const std::string_view number = Text.substr(first, (exponentDigits ? n : mantissaEnd) - first);
     long double value = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc() && end == number.data() + number.size())
@@ -509,15 +516,17 @@ bool Store(const TScanDest& Dest, const TValue& Value, const TDirective& Directi
 
 } // namespace
 
-int Sscanf(std::string_view Input, std::string_view Format, std::span<const TScanDest> Destinations) {
+int Sscanf(std::string_view Input, std::string_view Format,
+           std::span<const TScanDest> Destinations) {
     int count = 0;
     std::size_t used = 0;
     std::size_t in = 0;
     std::size_t pos = 0;
+    TCharSet given;
     while (pos < Format.size()) {
         TDirective d;
         try {
-            d = Interpret(NextToken(Format, pos));
+            d = Interpret(NextToken(Format, pos), given);
         } catch (const std::runtime_error&) {
             // "Bad format string" and "BAD SET : ..." end the scan; they never reach the caller.
             return count;
@@ -532,11 +541,12 @@ int Sscanf(std::string_view Input, std::string_view Format, std::span<const TSca
         if (d.Kind == TKind::Whitespace)
             continue;
 
-        const TCharSet& set = !d.Set.Empty() ? d.Set
-                              : d.Kind == TKind::Chars ? AllBytes
-                                                       : NonWhitespace;
+        const TCharSet& set = d.Set ? *d.Set : d.Kind == TKind::Chars ? AllBytes : NonWhitespace;
         const std::size_t limit = std::min(d.Width, Input.size() - in);
         const std::size_t start = in;
+        // "%[^]" takes the whole text part of every object line; no need to test each byte.
+        if (set.Full())
+            in += limit;
         while (in - start < limit && set.Has(static_cast<uint8_t>(Input[in])))
             ++in;
         const std::string_view text = Input.substr(start, in - start);

@@ -1,0 +1,36 @@
+#pragma once
+
+// The look the dialogs share: entry-field colours, the Enter key and pictures.
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QRect>
+#include <QStyle>
+
+#include <initializer_list>
+
+class QFrame;
+class QPushButton;
+class QWidget;
+
+enum class TEntryState { Editable, ReadOnly, Changed };
+
+QColor EntryColour(TEntryState State);
+// Paints the field's background in every state of the widget (disabled ones included).
+void SetEntryColour(QWidget& Field, TEntryState State);
+
+// Enter presses the focused button and nothing else: the dialogs have no default button, so
+// Enter in an entry field never confirms them. True when a button was pressed.
+bool ClickFocusedButton(QWidget& Dialog);
+
+// A sunken horizontal rule along the bottom edge of Geometry.
+QFrame* NewBevel(QWidget* Parent, const QRect& Geometry);
+// A dialog button with the hand cursor that is never the default button.
+QPushButton* NewDialogButton(QWidget* Parent, const char* Name, const QString& Caption,
+                             const QRect& Geometry);
+// Tab moves through Widgets in the order given.
+void SetTabOrder(std::initializer_list<QWidget*> Widgets);
+
+// A picture from the desktop's icon theme, or the style's standard one when the theme has none.
+QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, int Size);

@@ -89,15 +89,15 @@ QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
 }
 
 void ShowAllFiles(QFileDialog& Dialog) {
-    // Qt's own dialog filters its file model by the pattern of the filter entry; widen it.
-    // A native dialog has no such model and keeps its own rules.
+    // The dialog filters its file model by the pattern of the filter entry; widen it.
     if (auto* Model = Dialog.findChild<QFileSystemModel*>())
         Model->setNameFilters({});
 }
 
 QString RunFileDialog(QFileDialog& Dialog) {
-    Dialog.setNameFilter(QString::fromLatin1(AllFilesFilter));
+    // Qt's own dialog, so that the filter below works the same on every desktop.
     Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Dialog.setNameFilter(QString::fromLatin1(AllFilesFilter));
     ShowAllFiles(Dialog);
     if (Dialog.exec() != QDialog::Accepted)
         return {};

@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int Label1Width = 353;
@@ -38,13 +40,15 @@ TFrmSetVersion::TFrmSetVersion(QWidget* Parent) : QDialog(Parent) {
 
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(28, 64, 355, 39);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setText(QStringLiteral(
         "This propdump file does not contain a proper version specification. Please select the "
         "propdump version here. If you do not know what to select, ask a person you trust for "
         "assistance."));
+    // Three lines in the font the dialog was made for; a wider font may need a fourth, and
+    // there is room for it above the radio group.
+    Label2->setGeometry(28, 64, 355, std::clamp(Label2->heightForWidth(355), 39, 120 - 64 - 2));
 
     RadioGroup1 = new QGroupBox(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));

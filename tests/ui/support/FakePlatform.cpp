@@ -11,6 +11,7 @@ void FakePlatform::Reset() {
     Sounds.clear();
     Messages.clear();
     Errors.clear();
+    Log.clear();
     MessageAnswers.clear();
     OpenFileAnswers.clear();
     SaveFileAnswers.clear();
@@ -21,15 +22,23 @@ void FakePlatform::Reset() {
     ShuttingDown = false;
 }
 
-void FakePlatform::PlaySound(TSoundKind Kind) { Sounds.append(Kind); }
+void FakePlatform::PlaySound(TSoundKind Kind) {
+    Sounds.append(Kind);
+    static const char* const Names[] = {"Asterisk", "Question", "Exclamation"};
+    Log.append(QStringLiteral("sound ") + QLatin1String(Names[static_cast<int>(Kind)]));
+}
 
 QMessageBox::StandardButton FakePlatform::ShowMessage(QWidget*, const QString& Text, TMsgDlgType Type,
                                                       QMessageBox::StandardButtons Buttons) {
     Messages.append({Text, Type, Buttons});
+    Log.append(QStringLiteral("message ") + Text);
     return MessageAnswers.isEmpty() ? QMessageBox::NoButton : MessageAnswers.dequeue();
 }
 
-void FakePlatform::ShowError(QWidget*, const QString& Text) { Errors.append(Text); }
+void FakePlatform::ShowError(QWidget*, const QString& Text) {
+    Errors.append(Text);
+    Log.append(QStringLiteral("error ") + Text);
+}
 
 QString FakePlatform::GetOpenFileName(QWidget*) {
     return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
@@ -52,11 +61,15 @@ int FakePlatform::RunModal(QDialog& Dialog) {
 
 void FakePlatform::PushBusyCursor() {
     ++CursorDepth;
+    Log.append(QStringLiteral("cursor push"));
     if (CursorDepth > MaxCursorDepth)
         MaxCursorDepth = CursorDepth;
 }
 
-void FakePlatform::PopBusyCursor() { --CursorDepth; }
+void FakePlatform::PopBusyCursor() {
+    --CursorDepth;
+    Log.append(QStringLiteral("cursor pop"));
+}
 
 void FakePlatform::ProcessEvents() {
     ++ProcessEventsCalls;

@@ -33,6 +33,9 @@ public:
     QStringList Errors;
     int CursorDepth = 0;
     int MaxCursorDepth = 0;
+    // Everything above in the order it happened: "sound Asterisk", "message <text>",
+    // "error <text>", "cursor push", "cursor pop".
+    QStringList Log;
 
     // Answers, used once each in order. An empty queue answers NoButton / "" / Rejected.
     QQueue<QMessageBox::StandardButton> MessageAnswers;

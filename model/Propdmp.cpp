@@ -5,6 +5,7 @@
 #include "model/CodePage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -58,15 +59,23 @@ TScanResult ScanInt32(const char* first, const char* last, int32_t& value) {
     const bool negative = *p == '-';
     if (negative)
         ++p;
-    const char* digits = p;
+    const char* const digits = p;
     uint64_t v = 0;
-    while (p != last && static_cast<unsigned char>(*p - '0') < 10) {
-        if (v <= 2147483648u) // saturates: any longer run is out of range anyway
-            v = v * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
-    }
+    for (unsigned d; p != last && (d = static_cast<unsigned char>(*p) - unsigned{'0'}) < 10; ++p)
+        v = v * 10 + d; // cannot overflow before the twentieth digit, checked below
     if (p == digits || (p != last && *p == '-'))
         return {p, TScanError::NotAnInteger};
+    if (p - digits > 19) {
+        // Only zeros in front can keep so long a run in range.
+        const char* significant = digits;
+        while (*significant == '0' && p - significant > 10)
+            ++significant;
+        if (p - significant > 10)
+            return {p, TScanError::NotAnInteger};
+        v = 0;
+        for (const char* q = significant; q != p; ++q)
+            v = v * 10 + static_cast<unsigned>(*q - '0');
+    }
     if (v > (negative ? 2147483648u : 2147483647u))
         return {p, TScanError::NotAnInteger};
     value = negative ? static_cast<int32_t>(-static_cast<int64_t>(v)) : static_cast<int32_t>(v);
@@ -286,6 +295,31 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
+// Line ends are rare among the bytes, so look at eight at a time: a word with no byte below 14
+// holds none of them, and the lowest flagged byte of a word is always a true one.
+const char* FindLineEnd(const char* p, const char* last) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t Ones = 0x0101010101010101ull;
+        constexpr uint64_t Highs = 0x8080808080808080ull;
+        while (last - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            const uint64_t below14 = (word - 14 * Ones) & ~word & Highs;
+            if (below14 == 0) {
+                p += 8;
+                continue;
+            }
+            p += std::countr_zero(below14) / 8;
+            if (IsLineEnd(*p))
+                return p;
+            ++p;
+        }
+    }
+    while (p != last && !IsLineEnd(*p))
+        ++p;
+    return p;
+}
+
 // Cuts a byte stream, handed over in chunks of any size, into lines. CR LF, LF and CR each end a
 // line, a break at the very end adds no empty line, and a NUL byte ends the text. Lines that lie
 // inside one chunk are passed on as views into it; only a line cut by a chunk border is copied.
@@ -304,9 +338,7 @@ public:
                 ++p;
         }
         while (p != last) {
-            const char* e = p;
-            while (e != last && !IsLineEnd(*e))
-                ++e;
+            const char* e = FindLineEnd(p, last);
             if (e == last) {
                 Carry.append(p, e);
                 break;
@@ -637,7 +669,7 @@ void TPropdumpFile::Save(TFileWriter& Writer) {
     // longer load; the other two texts are escaped, the model name cannot be.
     for (std::size_t i = 0; i < Objects.size(); ++i) {
         const std::string& model = Objects[i].Model;
-        if (model.find_first_of("\r\n") != std::string::npos)
+        if (std::any_of(model.begin(), model.end(), [](char c) { return c == '\n' || c == '\r'; }))
             throw EPropdumpError("Object " + std::to_string(i + 1) +
                                  " has a line break in its model name and cannot be saved");
     }

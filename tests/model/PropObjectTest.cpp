@@ -153,6 +153,8 @@ TEST(PropObjectLine, RefusesLinesThatDoNotScan) {
         {2, "4294967296 2 3 4 5 6 1 0 0 m"},          // beyond 32 bits
         {2, "2147483648 2 3 4 5 6 1 0 0 m"},          // one past the largest
         {2, "-2147483649 2 3 4 5 6 1 0 0 m"},         // one below the smallest
+        {2, "000000000000000000002147483648 2 3 4 5 6 1 0 0 m"}, // zeros in front change nothing
+        {2, "100000000000000000000000000000 2 3 4 5 6 1 0 0 m"},
         {2, "1-2 2 3 4 5 6 1 0 0 m"},                 // a run of digits and minus is one item
         {2, "1 --2 3 4 5 6 1 0 0 m"},
         {2, "1 - 3 4 5 6 1 0 0 m"},
@@ -198,6 +200,8 @@ TEST(PropObjectLine, ReadsLooselyWrittenLines) {
         {2, "1   2\r3\n4 5 6 1 1 1 abc", 1, 3, 6, "a", "b", "c"},             // any run of blanks between items
         {2, "-2147483648 2 2147483647 4 5 -0 1 1 1 abc", INT32_MIN, INT32_MAX, 0, "a", "b", "c"},
         {2, "007 2 -0003 4 5 6 1 1 1 abc", 7, -3, 6, "a", "b", "c"},          // leading zeros
+        {2, "0000000000000000000000000042 2 -00000000000000000000002147483648 4 5 6 1 1 1 abc", 42,
+         INT32_MIN, 6, "a", "b", "c"},
         {2, "1 2 3 4 5 6 1 1 1 abc and more", 1, 3, 6, "a", "b", "c"},        // the rest is ignored
         {2, "1 2 3 4 5 6 1 1 1abc", 1, 3, 6, "a", "b", "c"},                  // no separator before the text
         {2, "1 2 3 4 5 6 1 1 1\tabc", 1, 3, 6, "\t", "a", "b"},               // a TAB is text

@@ -164,6 +164,16 @@ TEST(PropdumpFileLoad, EveryKindOfLineEnd) {
         EXPECT_EQ(Owners(doc), (std::vector<int32_t>{104, 5})) << testing::PrintToString(text);
         EXPECT_EQ(doc.Item(1).Action, "ok");
     }
+
+    // Other control bytes are text, wherever they stand next to a line end.
+    const std::string controls = "\t\b\x01\x0B\x0C\x0E\t\t\t\t\t\t\t\t\b";
+    for (std::size_t n = 1; n <= controls.size(); ++n) {
+        const std::string model = controls.substr(0, n);
+        TPropdumpFile doc;
+        doc.LoadFromMemory(h + "\n1 2 3 4 5 6 " + std::to_string(n) + " 0 0 " + model + "\r\n" + Line2, "f", 0);
+        ASSERT_EQ(doc.Count(), 2) << n;
+        EXPECT_EQ(doc.Item(0).Model, model);
+    }
 }
 
 TEST(PropdumpFileLoad, FailedLoadLeavesTheDocumentAsItWas) {

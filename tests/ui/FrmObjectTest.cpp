@@ -1,3 +1,4 @@
+#include "support/DialogTesting.h"
 #include "support/FakePlatform.h"
 
 #include "model/Propdmp.h"
@@ -18,16 +19,6 @@
 namespace {
 
 const QColor LightGreen(192, 220, 192);
-
-QColor WindowColour() { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
-QColor ButtonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
-QColor Background(const QWidget* W) { return W->palette().color(QPalette::Base); }
-
-// QTest::keyClicks takes Latin-1 only; this types any character.
-void TypeText(QWidget* Field, const QString& Text) {
-    for (const QChar c : Text)
-        QTest::sendKeyEvent(QTest::Click, Field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
 
 TPropObject SampleObject() {
     TPropObject object;
@@ -76,12 +67,7 @@ class FrmObjectTest : public QObject {
         Dialog->show();
         return *Dialog;
     }
-    template <typename T> T* Find(const char* Name) {
-        T* widget = Dialog->findChild<T*>(QString::fromLatin1(Name));
-        if (!widget)
-            qFatal("no control %s", Name);
-        return widget;
-    }
+    template <typename T> T* Find(const char* Name) { return FindControl<T>(*Dialog, Name); }
     QLineEdit* Edit(const char* Name) { return Find<QLineEdit>(Name); }
     TMemoEdit* Memo(const char* Name) { return Find<TMemoEdit>(Name); }
     void Retype(QLineEdit* Field, const QString& Text) {
@@ -144,14 +130,7 @@ private slots:
         QCOMPARE(Find<QPushButton>("CancelButton")->text(), QStringLiteral("&Cancel"));
         QVERIFY(!Dialog->ChangesMade);
 
-        QStringList order;
-        QWidget* widget = Edit("Edit1");
-        for (int i = 0; i < 10; ++i, widget = widget->nextInFocusChain()) {
-            while (!(widget->focusPolicy() & Qt::TabFocus))
-                widget = widget->nextInFocusChain();
-            order << widget->objectName();
-        }
-        QCOMPARE(order, QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
+        QCOMPARE(TabOrder(Edit("Edit1"), 10), QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
                                      "Edit6", "OkButton", "CancelButton"}));
     }
 

@@ -1,0 +1,40 @@
+#pragma once
+
+// Small helpers for driving a dialog's controls the way a user does.
+
+#include <QApplication>
+#include <QColor>
+#include <QPalette>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+inline QColor WindowColour() { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
+inline QColor ButtonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
+inline QColor Background(const QWidget* Field) { return Field->palette().color(QPalette::Base); }
+
+// The control named Name; a missing one ends the test program, since every test needs it.
+template <typename T> T* FindControl(const QWidget& Dialog, const char* Name) {
+    T* widget = Dialog.findChild<T*>(QString::fromLatin1(Name));
+    if (!widget)
+        qFatal("no control %s", Name);
+    return widget;
+}
+
+// QTest::keyClicks takes Latin-1 only; this types any character.
+inline void TypeText(QWidget* Field, const QString& Text) {
+    for (const QChar c : Text)
+        QTest::sendKeyEvent(QTest::Click, Field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// The names of the Count controls that Tab visits, starting at First.
+inline QStringList TabOrder(QWidget* First, int Count) {
+    QStringList order;
+    QWidget* widget = First;
+    for (int i = 0; i < Count; ++i, widget = widget->nextInFocusChain()) {
+        while (!(widget->focusPolicy() & Qt::TabFocus))
+            widget = widget->nextInFocusChain();
+        order << widget->objectName();
+    }
+    return order;
+}

@@ -18,8 +18,9 @@ int main(int argc, char* argv[]) {
     const QStringList Arguments = QApplication::arguments();
     if (Arguments.size() > 1) {
         const QString Path = Arguments.at(1);
-        QTimer::singleShot(0, &MainForm,
-                           [&MainForm, Path] { RunCommand(&MainForm, [&] { MainForm.OpenFileNamed(Path); }); });
+        QTimer::singleShot(0, &MainForm, [&MainForm, Path] {
+            RunCommand(&MainForm, [&] { MainForm.OpenFileNamed(Path); });
+        });
     }
     return QApplication::exec();
 }

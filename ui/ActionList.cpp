@@ -22,9 +22,13 @@ void TActionList::SetHandler(const QString& Name, THandler Handler) {
         Handlers.insert(Found, std::move(Handler));
 }
 
-QAction* TActionList::Action(const QString& Name) const { return ByName.value(Name, nullptr); }
+QAction* TActionList::Action(const QString& Name) const {
+    return ByName.value(Name, nullptr);
+}
 
-bool TActionList::Execute(const QString& Name) { return Execute(Action(Name)); }
+bool TActionList::Execute(const QString& Name) {
+    return Execute(Action(Name));
+}
 
 bool TActionList::Execute(QAction* Target) {
     if (!Target || !Target->isEnabled() || IsSuspended())

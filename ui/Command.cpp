@@ -55,7 +55,9 @@ void RunCommand(QWidget* Parent, const std::function<void()>& Command) noexcept 
     }
 }
 
-TBusyBracket::TBusyBracket() { Platform().PushBusyCursor(); }
+TBusyBracket::TBusyBracket() {
+    Platform().PushBusyCursor();
+}
 
 TBusyBracket::~TBusyBracket() {
     Platform().PopBusyCursor();

@@ -30,7 +30,8 @@ QPixmap Draw(int Size, const std::function<void(QPainter&)>& Paint) {
 void DrawClosedFolder(QPainter& P) {
     P.setPen(QPen(Outline, 1));
     P.setBrush(FolderBack);
-    P.drawPolygon(QPolygonF({{1.5, 3.5}, {6.5, 3.5}, {8, 5}, {14.5, 5}, {14.5, 13.5}, {1.5, 13.5}}));
+    P.drawPolygon(
+        QPolygonF({{1.5, 3.5}, {6.5, 3.5}, {8, 5}, {14.5, 5}, {14.5, 13.5}, {1.5, 13.5}}));
     P.setBrush(FolderFront);
     P.drawRect(QRectF(1.5, 6.5, 13, 7));
 }
@@ -38,7 +39,8 @@ void DrawClosedFolder(QPainter& P) {
 void DrawOpenFolder(QPainter& P) {
     P.setPen(QPen(Outline, 1));
     P.setBrush(FolderBack);
-    P.drawPolygon(QPolygonF({{0.5, 3.5}, {5.5, 3.5}, {7, 5}, {12.5, 5}, {12.5, 13.5}, {0.5, 13.5}}));
+    P.drawPolygon(
+        QPolygonF({{0.5, 3.5}, {5.5, 3.5}, {7, 5}, {12.5, 5}, {12.5, 13.5}, {0.5, 13.5}}));
     // The front flap tilts forward, so the folder reads as open.
     P.setBrush(FolderFront);
     P.drawPolygon(QPolygonF({{3.5, 7.5}, {15.5, 7.5}, {12.5, 13.5}, {0.5, 13.5}}));
@@ -49,9 +51,9 @@ void DrawDiskette(QPainter& P, const QRectF& Box) {
     const qreal H = Box.height();
     P.setPen(QPen(Outline, 1));
     P.setBrush(DiskBody);
-    P.drawPolygon(QPolygonF({Box.topLeft(), Box.topRight() - QPointF(W * 0.2, 0),
-                             Box.topRight() + QPointF(0, H * 0.2), Box.bottomRight(),
-                             Box.bottomLeft()}));
+    P.drawPolygon(
+        QPolygonF({Box.topLeft(), Box.topRight() - QPointF(W * 0.2, 0),
+                   Box.topRight() + QPointF(0, H * 0.2), Box.bottomRight(), Box.bottomLeft()}));
     P.setPen(Qt::NoPen);
     P.setBrush(DiskLabel);
     P.drawRect(QRectF(Box.left() + W * 0.2, Box.top() + 1, W * 0.55, H * 0.42));
@@ -61,7 +63,9 @@ void DrawDiskette(QPainter& P, const QRectF& Box) {
     P.drawRect(QRectF(Box.left() + W * 0.33, Box.top() + H * 0.68, W * 0.12, H * 0.22));
 }
 
-void DrawOneDiskette(QPainter& P) { DrawDiskette(P, QRectF(1.5, 1.5, 13, 13)); }
+void DrawOneDiskette(QPainter& P) {
+    DrawDiskette(P, QRectF(1.5, 1.5, 13, 13));
+}
 
 void DrawTwoDiskettes(QPainter& P) {
     DrawDiskette(P, QRectF(0.5, 0.5, 10, 10));

@@ -13,7 +13,9 @@ int YieldIntervalMs = 25;
 
 } // namespace
 
-void TLongLoop::SetYieldInterval(int Milliseconds) { YieldIntervalMs = std::max(0, Milliseconds); }
+void TLongLoop::SetYieldInterval(int Milliseconds) {
+    YieldIntervalMs = std::max(0, Milliseconds);
+}
 
 TLongLoop::TLongLoop(TMainForm& Form, int Total) : Form(Form), Suspended(*Form.ActionList1) {
     // A range of 0..0 would turn the bar into a busy indicator.
@@ -23,7 +25,9 @@ TLongLoop::TLongLoop(TMainForm& Form, int Total) : Form(Form), Suspended(*Form.A
     SinceYield.start();
 }
 
-TLongLoop::~TLongLoop() { Form.LongLoopEnded(); }
+TLongLoop::~TLongLoop() {
+    Form.LongLoopEnded();
+}
 
 bool TLongLoop::Step() {
     ++Count;
@@ -32,7 +36,9 @@ bool TLongLoop::Step() {
     return !Platform().IsShuttingDown();
 }
 
-void TLongLoop::Finish() { Form.ProgressBar1->setValue(Form.ProgressBar1->maximum()); }
+void TLongLoop::Finish() {
+    Form.ProgressBar1->setValue(Form.ProgressBar1->maximum());
+}
 
 void TLongLoop::Yield() {
     Form.ProgressBar1->setValue(std::min(Count, Form.ProgressBar1->maximum()));

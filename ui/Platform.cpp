@@ -160,7 +160,9 @@ IPlatform* Current = nullptr;
 
 } // namespace
 
-IPlatform& Platform() { return Current ? *Current : QtPlatform(); }
+IPlatform& Platform() {
+    return Current ? *Current : QtPlatform();
+}
 
 IPlatform* SetPlatform(IPlatform* P) {
     IPlatform* Previous = Current;

@@ -96,8 +96,7 @@ QVariant TSearchResultsModel::data(const QModelIndex& Index, int Role) const {
     return Field(Row.Texts, Index.column() - 1);
 }
 
-QVariant TSearchResultsModel::headerData(int Section, Qt::Orientation Orientation,
-                                         int Role) const {
+QVariant TSearchResultsModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {
     if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 ||
         Section >= ColumnCount)
         return {};

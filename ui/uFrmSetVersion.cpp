@@ -1,8 +1,8 @@
 #include "ui/uFrmSetVersion.h"
 
+#include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
-#include "ui/FormFont.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

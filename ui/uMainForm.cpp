@@ -47,14 +47,16 @@ struct TSection {
     const char* Caption;
     int Width;
 };
-constexpr TSection HeaderSections[] = {{"Cit#", 50},      {"Date/Time", 125},   {"Location", 125},
-                                       {"Model", 125},    {"Description", 125}, {"Action", 110}};
+constexpr TSection HeaderSections[] = {{"Cit#", 50},   {"Date/Time", 125},   {"Location", 125},
+                                       {"Model", 125}, {"Description", 125}, {"Action", 110}};
 
 QString DecodeFileName(const std::string& Bytes) {
     return QFile::decodeName(QByteArray::fromStdString(Bytes));
 }
 
-std::string EncodeFileName(const QString& Path) { return QFile::encodeName(Path).toStdString(); }
+std::string EncodeFileName(const QString& Path) {
+    return QFile::encodeName(Path).toStdString();
+}
 
 QStringList ToStringList(const std::vector<std::string>& Items) {
     QStringList Result;
@@ -271,7 +273,12 @@ void TMainForm::CreateActions() {
         {DenormalizeModels, "DenormalizeModels", "Denormalize", {}, -1, true, {}},
         {DoSearch, "DoSearch", "Search", {}, -1, true, {}},
         {DeleteSearchResults, "DeleteSearchResults", "Delete", {}, -1, false, {}},
-        {ClearSearchResults, "ClearSearchResults", "Clear", {}, -1, true,
+        {ClearSearchResults,
+         "ClearSearchResults",
+         "Clear",
+         {},
+         -1,
+         true,
          [this] { ClearSearchResultsExecute(); }},
     };
     for (const TActionSpec& Spec : Specs) {
@@ -353,31 +360,31 @@ void TMainForm::CreateSummary(QWidget* Client) {
 void TMainForm::CreateCitNumsTab() {
     CitNumList = AddStringList(TabSheet1, "CitNumList", CitNumItems);
     const TReplaceGroup Group =
-        AddReplaceGroup(TabSheet1, {"GroupBox1", QRect(128, 112, 425, 105), "Find citnum:",
-                                    "FindCitNum", "ReplaceCitNum", 110, 121});
+        AddReplaceGroup(TabSheet1, {"GroupBox1", QRect(128, 112, 425, 105),
+                                    "Find citnum:", "FindCitNum", "ReplaceCitNum", 110, 121});
     GroupBox1 = Group.Box;
     FindCitNum = Group.Find;
     ReplaceCitNum = Group.Replace;
     AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 28);
-    SpeedButton1 = AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22),
-                                  DoCitNumReplace, true);
+    SpeedButton1 =
+        AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22), DoCitNumReplace, true);
 }
 
 void TMainForm::CreateModelsTab() {
     ModelList = AddStringList(TabSheet2, "ModelList", ModelItems);
     const TReplaceGroup Group =
-        AddReplaceGroup(TabSheet2, {"GroupBox2", QRect(8, 112, 425, 105), "Find:",
-                                    "FindModelName", "ReplaceModelName", 107, 283});
+        AddReplaceGroup(TabSheet2, {"GroupBox2", QRect(8, 112, 425, 105), "Find:", "FindModelName",
+                                    "ReplaceModelName", 107, 283});
     GroupBox2 = Group.Box;
     FindModelName = Group.Find;
     ReplaceModelName = Group.Replace;
-    SpeedButton2 = AddSpeedButton(GroupBox2, "SpeedButton2", QRect(107, 72, 283, 22),
-                                  ReplaceModels, true);
+    SpeedButton2 =
+        AddSpeedButton(GroupBox2, "SpeedButton2", QRect(107, 72, 283, 22), ReplaceModels, true);
 
-    NormalizeButton = AddButton(TabSheet2, "NormalizeButton", QRect(448, 120, 75, 25),
-                                NormalizeModels);
-    DenormalizeButton = AddButton(TabSheet2, "DenormalizeButton", QRect(448, 152, 75, 25),
-                                  DenormalizeModels);
+    NormalizeButton =
+        AddButton(TabSheet2, "NormalizeButton", QRect(448, 120, 75, 25), NormalizeModels);
+    DenormalizeButton =
+        AddButton(TabSheet2, "DenormalizeButton", QRect(448, 152, 75, 25), DenormalizeModels);
 }
 
 void TMainForm::CreateObjectsTab() {
@@ -421,7 +428,8 @@ void TMainForm::CreateSearchTab() {
     SpeedButton3 = AddSpeedButton(TabSheet4, "SpeedButton3", QRect(592, 8, 81, 22), nullptr, false);
     SpeedButton3->setText(QStringLiteral("Edit..."));
     SpeedButton3->setToolTip(QStringLiteral("Edit search criteria"));
-    SpeedButton4 = AddSpeedButton(TabSheet4, "SpeedButton4", QRect(592, 32, 81, 22), DoSearch, false);
+    SpeedButton4 =
+        AddSpeedButton(TabSheet4, "SpeedButton4", QRect(592, 32, 81, 22), DoSearch, false);
     SpeedButton5 = AddSpeedButton(TabSheet4, "SpeedButton5", QRect(592, 56, 81, 22),
                                   ClearSearchResults, false);
 
@@ -445,8 +453,8 @@ void TMainForm::CreateSearchTab() {
     for (int Column = 0; Column < TSearchResultsModel::ColumnCount; ++Column)
         ListView2->header()->resizeSection(Column, TSearchResultsModel::ColumnWidth(Column));
 
-    btnDeleteResults = AddButton(GroupBox3, "btnDeleteResults", QRect(8, 96, 75, 25),
-                                 DeleteSearchResults);
+    btnDeleteResults =
+        AddButton(GroupBox3, "btnDeleteResults", QRect(8, 96, 75, 25), DeleteSearchResults);
 }
 
 void TMainForm::ShowFileName(const QString& Text) {
@@ -579,8 +587,8 @@ void TMainForm::RevertFileExecute() {
     if (Propdump.FileName.empty())
         return;
     if (BeepMessageDlg(this, QStringLiteral("Do you want to reload the propdump file?"),
-                       TMsgDlgType::Confirmation, QMessageBox::Yes | QMessageBox::No) !=
-        QMessageBox::Yes)
+                       TMsgDlgType::Confirmation,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
@@ -589,7 +597,9 @@ void TMainForm::RevertFileExecute() {
     LoadAndRefresh(File, 0);
 }
 
-void TMainForm::ExitAppExecute() { close(); }
+void TMainForm::ExitAppExecute() {
+    close();
+}
 
 void TMainForm::ClearSearchResultsExecute() {
     // A running search has DoSearch disabled and still fills the results.
@@ -603,7 +613,9 @@ void TMainForm::ClearSearchResultsExecute() {
         Platform().PlaySound(TSoundKind::Asterisk);
 }
 
-void TMainForm::LongLoopStarted() { ++LongLoops; }
+void TMainForm::LongLoopStarted() {
+    ++LongLoops;
+}
 
 void TMainForm::LongLoopEnded() {
     if (LongLoops > 0)
@@ -611,7 +623,8 @@ void TMainForm::LongLoopEnded() {
     if (LongLoops == 0 && CloseWhenLoopsEnd) {
         CloseWhenLoopsEnd = false;
         // Queued: the command that ran the loop finishes first.
-        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
     }
 }
 

@@ -32,10 +32,10 @@
 
 namespace {
 
-const QStringList AllActions = {"OpenFile",          "SaveFile",          "SaveFileAs",
-                                "CloseFile",         "RevertFile",        "ExitApp",
-                                "DoCitNumReplace",   "ReplaceModels",     "NormalizeModels",
-                                "DenormalizeModels", "DoSearch",          "DeleteSearchResults",
+const QStringList AllActions = {"OpenFile",          "SaveFile",      "SaveFileAs",
+                                "CloseFile",         "RevertFile",    "ExitApp",
+                                "DoCitNumReplace",   "ReplaceModels", "NormalizeModels",
+                                "DenormalizeModels", "DoSearch",      "DeleteSearchResults",
                                 "ClearSearchResults"};
 const QStringList FileActions = {"SaveFile", "SaveFileAs", "CloseFile", "RevertFile"};
 
@@ -173,7 +173,8 @@ private slots:
         QVERIFY(Save1);
         QVERIFY(!Save1->isEnabled());
         QCOMPARE(Save1->text(), QStringLiteral("&Save\tCtrl+S"));
-        QCOMPARE(Form->findChild<QAction*>("Saveas1")->text(), QStringLiteral("Save &as...\tCtrl+A"));
+        QCOMPARE(Form->findChild<QAction*>("Saveas1")->text(),
+                 QStringLiteral("Save &as...\tCtrl+A"));
         QVERIFY(!Form->btnDeleteResults->isEnabled());
         Form->DeleteSearchResults->setEnabled(true);
         QVERIFY(Form->btnDeleteResults->isEnabled());
@@ -183,16 +184,17 @@ private slots:
 
         QStringList Sections;
         for (int Index = 0; Index < Form->HeaderControl1->count(); ++Index)
-            Sections.append(Form->HeaderControl1->model()->headerData(Index, Qt::Horizontal).toString() +
-                            ' ' + QString::number(Form->HeaderControl1->sectionSize(Index)));
+            Sections.append(
+                Form->HeaderControl1->model()->headerData(Index, Qt::Horizontal).toString() + ' ' +
+                QString::number(Form->HeaderControl1->sectionSize(Index)));
         QCOMPARE(Sections, QStringList({"Cit# 50", "Date/Time 125", "Location 125", "Model 125",
                                         "Description 125", "Action 110"}));
     }
 
     // A document with a header: labels, lists in the right order and case rules, actions.
     void openWithHeader() {
-        QList<QByteArray> Items = {Line3(7, "tree.rwx"),     Line3(5, "Box.rwx"),
-                                   Line3(7, "TREE.RWX"),     Line3(-1, "zebra"),
+        QList<QByteArray> Items = {Line3(7, "tree.rwx"),      Line3(5, "Box.rwx"),
+                                   Line3(7, "TREE.RWX"),      Line3(-1, "zebra"),
                                    Line3(5, "\xE9t\xE9.rwx"), Line3(5, "apple.rwx"),
                                    Line3(5, "\xC9T\xC9.RWX")};
         while (Items.size() < 1234)
@@ -350,8 +352,8 @@ private slots:
         for (const QString& Name : FileActions)
             QVERIFY2(!EnabledActions().contains(Name), qPrintable(Name));
         // Clearing the results sounds once, the bracket once more.
-        QCOMPARE(Fake->Log, QStringList({"cursor push", "sound Asterisk", "cursor pop",
-                                         "sound Asterisk"}));
+        QCOMPARE(Fake->Log,
+                 QStringList({"cursor push", "sound Asterisk", "cursor pop", "sound Asterisk"}));
     }
 
     void revert() {
@@ -365,7 +367,8 @@ private slots:
 
         AnswerRevert(QMessageBox::No);
         QCOMPARE(Fake->Messages.size(), 1);
-        QCOMPARE(Fake->Messages.first().Text, QStringLiteral("Do you want to reload the propdump file?"));
+        QCOMPARE(Fake->Messages.first().Text,
+                 QStringLiteral("Do you want to reload the propdump file?"));
         QCOMPARE(Fake->Messages.first().Type, TMsgDlgType::Confirmation);
         QCOMPARE(Fake->Messages.first().Buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(Fake->Sounds, QList<TSoundKind>({TSoundKind::Question}));
@@ -477,7 +480,8 @@ private slots:
 
     void searchResultsModel() {
         TSearchResultsModel Model;
-        QAbstractItemModelTester Tester(&Model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester Tester(&Model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         Model.Append(TSearchResultsModel::MakeRow(3, "-5", "01 Jan 2001", "1N 2W", "tree\x1d.rwx"));
         Model.SetRows({TSearchResultsModel::MakeRow(7, "1", "d", "l", ""),
                        TSearchResultsModel::MakeRow(9, "2", "e", "k", "m")});
@@ -502,9 +506,7 @@ private slots:
         Fake->OpenFileAnswers.enqueue(Path);
         {
             TActionList::TSuspendGuard Outer(*Form->ActionList1);
-            {
-                TActionList::TSuspendGuard Inner(*Form->ActionList1);
-            }
+            { TActionList::TSuspendGuard Inner(*Form->ActionList1); }
             Form->OpenFile->trigger();
             QVERIFY(!Form->ActionList1->Execute("OpenFile"));
             QCOMPARE(Fake->OpenFileAnswers.size(), 1);

@@ -42,7 +42,11 @@ public:
     TCharArray Data;
     bool MarkedForDeletion = false;
 
+    // Line is one line of the file without its break. Raises EPropdumpError "Line format not
+    // understood" or the unknown-version error; MarkedForDeletion is left alone.
     void ParseLine(int Version, std::string_view Line);
+    // Every line written here reads back with ParseLine to the same fields. Data is written
+    // only as far as it goes, with the count of the bytes actually written.
     std::string FormatLine(int Version) const;
     // Appends FormatLine(Version) to Out without a temporary (the saver's hot path).
     void AppendLine(int Version, std::string& Out) const;
@@ -69,6 +73,7 @@ public:
     int Version = 0;
 
     int Count() const { return static_cast<int>(Objects.size()); }
+    // std::out_of_range outside 0..Count()-1.
     TPropObject& Item(int Index);
     const TPropObject& Item(int Index) const;
 
@@ -78,7 +83,11 @@ public:
     // The same, from bytes already in memory.
     void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version);
 
-    // Writes a complete new file beside FileName and renames it over the old one.
+    // Writes a complete new file beside FileName and renames it over the old one, so a failure
+    // at any point leaves the old file as it was. A symbolic link is followed and its target
+    // replaced; the old file's permissions are kept; a device or pipe is written to directly.
+    // Refuses (EPropdumpError, nothing written) a version outside 2..4 when there are objects,
+    // and a model name holding a line break. File errors are std::system_error.
     void Save();
     void Save(TFileWriter& Writer);
 

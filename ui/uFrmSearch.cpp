@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <algorithm>
+
 const std::array<QString, 2> InclusionLabels{QStringLiteral("Include"), QStringLiteral("Exclude")};
 const std::array<QString, 2> ExactMatchLabels{QString(), QStringLiteral(", exact match")};
 
@@ -58,7 +60,10 @@ QCheckBox* NewCheckBox(QWidget* Parent, const char* Name, const QString& Caption
                        int Width) {
     auto* box = new QCheckBox(Caption, Parent);
     box->setObjectName(QString::fromLatin1(Name));
-    box->setGeometry(Left, Top, Width, 17);
+    // The widths were made for Tahoma; where another font needs more room, the caption keeps it
+    // rather than being cut, as far as the dialog's edge allows.
+    const int fitting = std::min(box->sizeHint().width(), Parent->width() - Left - 4);
+    box->setGeometry(Left, Top, std::max(Width, fitting), 17);
     box->setCursor(Qt::PointingHandCursor);
     return box;
 }

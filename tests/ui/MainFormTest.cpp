@@ -517,6 +517,19 @@ private slots:
         QCOMPARE(Form->Propdump.Count(), 1);
     }
 
+    // The refresh lets the window paint once; a command started right then must not change
+    // the document half-way through the refresh.
+    void refreshIgnoresCommandsWhileItPaints() {
+        const QString Path = PathOf("p.pd");
+        WriteFile(Path, Lines({"propdump version 3", Line3(1, "a")}));
+        Open(Path);
+        Fake->OnProcessEvents = [&] { Form->CloseFile->trigger(); };
+        AnswerRevert(QMessageBox::Yes);
+        QCOMPARE(Form->Propdump.FileName, Path.toStdString());
+        QCOMPARE(Form->PropObjCount->text(), QStringLiteral("Objects in propdump: 1"));
+        QVERIFY(Form->CloseFile->isEnabled());
+    }
+
     void longLoopYieldsByTimeAndShowsExactProgress() {
         {
             TLongLoop Loop(*Form, 1000);

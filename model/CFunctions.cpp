@@ -4,8 +4,8 @@
 
 #include <array>
 
-std::vector<std::string> SplitText(std::string_view Text, const std::vector<std::string>& Delimiters,
-                                   int MaxCount) {
+std::vector<std::string> SplitText(std::string_view Text,
+                                   const std::vector<std::string>& Delimiters, int MaxCount) {
     std::vector<std::string> pieces;
     if (Text.empty() || Delimiters.empty())
         return pieces;

@@ -123,8 +123,8 @@ TScaleResult ScaleDecimal(std::string_view Text, int Shift, bool Negate, int32_t
             return TScaleResult::OutOfRange;
     }
 
-    const int64_t value = (negative != Negate) ? -static_cast<int64_t>(magnitude)
-                                               : static_cast<int64_t>(magnitude);
+    const int64_t value =
+        (negative != Negate) ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     if (value < Int32Min || value > Int32Max)
         return TScaleResult::OutOfRange;
     Result = static_cast<int32_t>(value);
@@ -226,7 +226,8 @@ void TPositionInfo::ParseText(std::string_view Text) {
     }
 
     std::string t1, t2, t3, t4;
-    const int count = Sscanf(Text, "%[0-9.NnSsWwEe] %[0-9.WwEeNnSs] %[0-9.a-] %[0-9.]", {&t1, &t2, &t3, &t4});
+    const int count =
+        Sscanf(Text, "%[0-9.NnSsWwEe] %[0-9.WwEeNnSs] %[0-9.a-] %[0-9.]", {&t1, &t2, &t3, &t4});
     if (count < 2)
         return;
 

@@ -39,10 +39,8 @@ TEST(SplitText, PiecesBetweenDelimitersKeepEmptyOnes) {
 
 TEST(SplitText, MaxCountLeavesTheRestInTheLastPiece) {
     const TSplitCase cases[] = {
-        {"a|b|c", {"|"}, 2, {"a", "b|c"}},
-        {"a|b", {"|"}, 3, {"a", "b", ""}},
-        {"a|b", {"|"}, 1, {"a|b"}},
-        {"a|b|c|d", {"|"}, 4, {"a", "b", "c", "d"}},
+        {"a|b|c", {"|"}, 2, {"a", "b|c"}}, {"a|b", {"|"}, 3, {"a", "b", ""}},
+        {"a|b", {"|"}, 1, {"a|b"}},        {"a|b|c|d", {"|"}, 4, {"a", "b", "c", "d"}},
         {"a|b", {"|"}, -1, {"a", "b"}},
     };
     for (const TSplitCase& c : cases)

@@ -41,10 +41,12 @@ TEST(TimestampText, ShowsTheCalendarSecondOfEveryTimestamp) {
         EXPECT_EQ(FormatEditDateTime(value), c.Edit) << "Timestamp " << c.Timestamp;
         EXPECT_EQ(FormatListDateTime(value), c.List) << "Timestamp " << c.Timestamp;
     }
-    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int m = 1; m <= 12; ++m) {
         const std::string edit = (m < 10 ? "0" : "") + std::to_string(m) + "/15/2021 12:00:00";
-        EXPECT_EQ(FormatListDateTime(ParseDateTimeText(edit)), std::string("15 ") + months[m - 1] + " 2021 12:00:00");
+        EXPECT_EQ(FormatListDateTime(ParseDateTimeText(edit)),
+                  std::string("15 ") + months[m - 1] + " 2021 12:00:00");
     }
 }
 
@@ -75,15 +77,13 @@ TEST(TimestampText, ReadsSixNumbersWithAnySeparators) {
         int64_t Seconds;
     };
     const TCase cases[] = {
-        {"12/31/2020 23:59:59", 1609459199},
-        {"12.31.2020 23.59.59", 1609459199},
-        {" 1/ 2/2020  9:05:00", 1577955900},
-        {"01/02/2020\r9:05:00", 1577955900},
-        {"02/29/2020 00:00:00", 1582934400},
-        {"1/2/2020 9:5:0", 1577955900},
+        {"12/31/2020 23:59:59", 1609459199}, {"12.31.2020 23.59.59", 1609459199},
+        {" 1/ 2/2020  9:05:00", 1577955900}, {"01/02/2020\r9:05:00", 1577955900},
+        {"02/29/2020 00:00:00", 1582934400}, {"1/2/2020 9:5:0", 1577955900},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(DateTimeToSeconds(ParseDateTimeText(c.Text)), c.Seconds) << "reading '" << c.Text << "'";
+        EXPECT_EQ(DateTimeToSeconds(ParseDateTimeText(c.Text)), c.Seconds)
+            << "reading '" << c.Text << "'";
 }
 
 TEST(TimestampText, RefusesImpossibleDatesBeforeImpossibleTimes) {
@@ -105,7 +105,8 @@ TEST(TimestampText, FewerThanSixNumbersAreRefused) {
 TEST(TimestampText, OnlyTimestampRangeBecomesATimestamp) {
     EXPECT_EQ(DateTimeToTimestamp(ParseDateTimeText("12/13/1901 20:45:52")), INT_MIN);
     EXPECT_EQ(DateTimeToTimestamp(ParseDateTimeText("01/19/2038 03:14:07")), INT_MAX);
-    const std::string range = " is outside the range of object timestamps (12/13/1901 20:45:52 to 01/19/2038 03:14:07)";
+    const std::string range =
+        " is outside the range of object timestamps (12/13/1901 20:45:52 to 01/19/2038 03:14:07)";
     for (const char* text : {"01/19/2038 03:14:08", "12/13/1901 20:45:51", "01/01/9999 00:00:00"}) {
         try {
             DateTimeToTimestamp(ParseDateTimeText(text));

@@ -128,10 +128,11 @@ TEST(PositionText, MalformedYawTokenIsAConversionError) {
 }
 
 TEST(PositionText, ValuesBeyondTheFieldsAreRefusedAndNothingIsStored) {
-    const char* texts[] = {"3000000N 0W", "0N 2147483.648W", "2147483.649S 0W", "0N 0W 2147483.648a",
-                           "0N 0W 0a 214748364.8", "1e10N 0W"};
+    const char* texts[] = {"3000000N 0W",        "0N 2147483.648W",      "2147483.649S 0W",
+                           "0N 0W 2147483.648a", "0N 0W 0a 214748364.8", "1e10N 0W"};
     for (const char* text : texts)
-        ExpectConvertError(text, std::string("'") + text + "' is outside the world's coordinate range");
+        ExpectConvertError(text,
+                           std::string("'") + text + "' is outside the world's coordinate range");
 
     TPositionInfo info(1, 2, 3, 4);
     EXPECT_THROW(info.ParseText("5N 5W 3000000a"), EConvertError);
@@ -156,7 +157,7 @@ TEST(PositionText, WritingAndReadingBackKeepsThePosition) {
         const TObjectPosition back = TextToPosition(text);
         const int64_t roundedY = (y < 0 ? -1 : 1) * ((std::llabs(y) + 5) / 10 * 10);
         ASSERT_TRUE(back.X == x && back.Z == z && back.Yaw == w && back.Y == roundedY)
-            << "(" << x << ", " << y << ", " << z << ", " << w << ") -> '" << text << "' -> (" << back.X
-            << ", " << back.Y << ", " << back.Z << ", " << back.Yaw << ")";
+            << "(" << x << ", " << y << ", " << z << ", " << w << ") -> '" << text << "' -> ("
+            << back.X << ", " << back.Y << ", " << back.Z << ", " << back.Yaw << ")";
     }
 }

@@ -36,7 +36,8 @@ TCivilDate CivilFromDays(int64_t days) {
     days += 719468;
     const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
     const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
@@ -66,14 +67,22 @@ struct TDateTimeFields {
 TDateTimeFields SplitDateTime(TDateTimeValue Value) {
     // Values no caller can produce (beyond a hundred billion days, or not a number) are held at a
     // bound so that the millisecond count cannot overflow.
-    constexpr long double Bound = 1e11L;
-    long double days = std::isnan(Value) ? 0.0L : static_cast<long double>(Value);
+    constexpr double Bound = 1e11;
+    double days = std::isnan(Value) ? 0.0 : Value;
     if (days > Bound)
         days = Bound;
     if (days < -Bound)
         days = -Bound;
 
-    const int64_t milliseconds = static_cast<int64_t>(std::nearbyint(days * MillisecondsPerDay));
+    // Double precision keeps every Timestamp and every typed second well within half a
+    // millisecond; rounding by hand (half to even) avoids a library call on the painting path.
+    const double scaled = days * static_cast<double>(MillisecondsPerDay);
+    int64_t milliseconds = static_cast<int64_t>(scaled);
+    const double rest = scaled - static_cast<double>(milliseconds);
+    if (rest > 0.5 || (rest == 0.5 && (milliseconds & 1) != 0))
+        ++milliseconds;
+    else if (rest < -0.5 || (rest == -0.5 && (milliseconds & 1) != 0))
+        --milliseconds;
     int64_t day = milliseconds / MillisecondsPerDay;
     int64_t msOfDay = milliseconds % MillisecondsPerDay;
     if (msOfDay < 0) {
@@ -81,7 +90,8 @@ TDateTimeFields SplitDateTime(TDateTimeValue Value) {
         --day;
     }
     const unsigned secondOfDay = static_cast<unsigned>(msOfDay / 1000);
-    return {CivilFromDays(day - UnixEpochDay), secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60};
+    return {CivilFromDays(day - UnixEpochDay), secondOfDay / 3600, secondOfDay / 60 % 60,
+            secondOfDay % 60};
 }
 
 char* PutTwo(char* out, unsigned value) {
@@ -167,25 +177,30 @@ std::string FormatListDateTime(TDateTimeValue Value) {
 
 TDateTimeValue ParseDateTimeText(std::string_view Text) {
     int32_t month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
-    const int count = Sscanf(Text, "%d%*c%d%*c%d %d%*c%d%*c%d", {&month, &day, &year, &hour, &minute, &second});
+    const int count =
+        Sscanf(Text, "%d%*c%d%*c%d %d%*c%d%*c%d", {&month, &day, &year, &hour, &minute, &second});
     // Fewer than six numbers would leave the rest of the date unset; refuse rather than guess.
     if (count < 6)
         throw EConvertError("'" + std::string(Text) + "' is not a valid date and time");
 
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month))
         throw EConvertError("Invalid argument to date encode");
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         throw EConvertError("Invalid argument to time encode");
 
-    const int64_t dayNumber = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
-                              UnixEpochDay;
-    const double timeOfDay = static_cast<double>(hour * 3600 + minute * 60 + second) / SecondsPerDay;
+    const int64_t dayNumber =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        UnixEpochDay;
+    const double timeOfDay =
+        static_cast<double>(hour * 3600 + minute * 60 + second) / SecondsPerDay;
     return static_cast<double>(dayNumber) + timeOfDay;
 }
 
 int32_t DateTimeToTimestamp(TDateTimeValue Value) {
     const int64_t seconds = DateTimeToSeconds(Value);
-    if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max())
+    if (seconds < std::numeric_limits<int32_t>::min() ||
+        seconds > std::numeric_limits<int32_t>::max())
         throw EConvertError("'" + FormatEditDateTime(Value) +
                             "' is outside the range of object timestamps (12/13/1901 20:45:52 to "
                             "01/19/2038 03:14:07)");

@@ -4,8 +4,8 @@
 
 #include <QColor>
 #include <QPixmap>
-#include <QString>
 #include <QRect>
+#include <QString>
 #include <QStyle>
 
 #include <initializer_list>

@@ -115,7 +115,9 @@ int TMaskedDateTimeEdit::FirstMissingPosition() const {
     return -1;
 }
 
-bool TMaskedDateTimeEdit::IsComplete() const { return FirstMissingPosition() < 0; }
+bool TMaskedDateTimeEdit::IsComplete() const {
+    return FirstMissingPosition() < 0;
+}
 
 TDateTimeValue TMaskedDateTimeEdit::DateTime() const {
     const std::string text = Text().toStdString();

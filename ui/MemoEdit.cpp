@@ -68,9 +68,13 @@ void TMemoEdit::SetText(const QString& Value) {
     setPlainText(text);
 }
 
-int TMemoEdit::TextLength() const { return StoredLength(document()->toRawText()); }
+int TMemoEdit::TextLength() const {
+    return StoredLength(document()->toRawText());
+}
 
-int TMemoEdit::SelectionLength() const { return StoredLength(textCursor().selectedText()); }
+int TMemoEdit::SelectionLength() const {
+    return StoredLength(textCursor().selectedText());
+}
 
 QString TMemoEdit::Insertable(QString Text) const {
     Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -143,7 +147,9 @@ void TMemoEdit::inputMethodEvent(QInputMethodEvent* Event) {
     QPlainTextEdit::inputMethodEvent(&filtered);
 }
 
-bool TMemoEdit::canInsertFromMimeData(const QMimeData* Source) const { return Source->hasText(); }
+bool TMemoEdit::canInsertFromMimeData(const QMimeData* Source) const {
+    return Source->hasText();
+}
 
 void TMemoEdit::insertFromMimeData(const QMimeData* Source) {
     if (isReadOnly() || !Source->hasText())

@@ -16,7 +16,8 @@ class TMemoEdit : public QPlainTextEdit {
 public:
     explicit TMemoEdit(QWidget* Parent = nullptr);
 
-    // Most characters the field holds, a line break counting two (it is stored as CR LF); 0: no limit.
+    // Most characters the field holds, a line break counting two (it is stored as CR LF); 0: no
+    // limit.
     int MaxLength = 0;
     // False: Enter inserts nothing and is left to the dialog.
     bool WantReturns = true;

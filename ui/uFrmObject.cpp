@@ -112,8 +112,8 @@ void TFrmObject::CreateControls() {
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 16, 32, 32);
-    Image1->setPixmap(ThemePixmap(QStringLiteral("document-properties"),
-                                  QStyle::SP_FileDialogDetailedView, 32));
+    Image1->setPixmap(
+        ThemePixmap(QStringLiteral("document-properties"), QStyle::SP_FileDialogDetailedView, 32));
 
     Label1 = NewLabel(this, "Label1", QStringLiteral("Model:"), 16);
     Edit1 = NewEdit(this, "Edit1", 128, 16, 219);

@@ -66,7 +66,16 @@ protected:
 
 private:
     // The entry fields in the order they are written back.
-    enum TEntry { enModel, enDescription, enAction, enTimestamp, enOwner, enLocation, enTilt, enRoll };
+    enum TEntry {
+        enModel,
+        enDescription,
+        enAction,
+        enTimestamp,
+        enOwner,
+        enLocation,
+        enTilt,
+        enRoll
+    };
     static constexpr int EntryCount = 8;
 
     void CreateControls();

@@ -33,22 +33,27 @@ QStringList SearchCriteriaSummary(const TSearchCriteria& Criteria) {
     // Several arguments to one arg() are put in at once, so a '%' in the user's text stays.
     QStringList lines;
     if (Criteria.Fields.Has(sfCitNums))
-        lines << QStringLiteral("%1 cit#s: %2").arg(inclusion(sfCitNums), ToQString(Criteria.CitNumsText));
+        lines << QStringLiteral("%1 cit#s: %2")
+                     .arg(inclusion(sfCitNums), ToQString(Criteria.CitNumsText));
     if (Criteria.Fields.Has(sfModels))
-        lines << QStringLiteral("%1 models: %2").arg(inclusion(sfModels), ToQString(Criteria.ModelsText));
+        lines << QStringLiteral("%1 models: %2")
+                     .arg(inclusion(sfModels), ToQString(Criteria.ModelsText));
     if (Criteria.Fields.Has(sfDescription))
         lines << QStringLiteral("%1 description%2: %3")
                      .arg(inclusion(sfDescription), exactMatch(sfDescription),
                           ToQString(Criteria.DescriptionText));
     if (Criteria.Fields.Has(sfAction))
         lines << QStringLiteral("%1 action%2: %3")
-                     .arg(inclusion(sfAction), exactMatch(sfAction), ToQString(Criteria.ActionText));
+                     .arg(inclusion(sfAction), exactMatch(sfAction),
+                          ToQString(Criteria.ActionText));
     if (Criteria.Fields.Has(sfMinTime))
-        lines << QStringLiteral("Earliest time: ") + ToQString(FormatListDateTime(Criteria.MinTime));
+        lines << QStringLiteral("Earliest time: ") +
+                     ToQString(FormatListDateTime(Criteria.MinTime));
     if (Criteria.Fields.Has(sfMaxTime))
         lines << QStringLiteral("Latest time: ") + ToQString(FormatListDateTime(Criteria.MaxTime));
     if (Criteria.Fields.Has(sfObjType))
-        lines << QStringLiteral("%1 object type: %2").arg(inclusion(sfObjType), ObjectTypeName(Criteria.ObjType));
+        lines << QStringLiteral("%1 object type: %2")
+                     .arg(inclusion(sfObjType), ObjectTypeName(Criteria.ObjType));
     if (lines.isEmpty())
         lines << QStringLiteral("none");
     return lines;
@@ -68,7 +73,8 @@ QCheckBox* NewCheckBox(QWidget* Parent, const char* Name, const QString& Caption
     return box;
 }
 
-QCheckBox* NewOptionBox(QWidget* Parent, const char* Name, const QString& Caption, int Top, int Width) {
+QCheckBox* NewOptionBox(QWidget* Parent, const char* Name, const QString& Caption, int Top,
+                        int Width) {
     QCheckBox* box = NewCheckBox(Parent, Name, Caption, 256, Top, Width);
     box->setEnabled(false);
     return box;
@@ -99,14 +105,17 @@ TMaskedDateTimeEdit* NewTimeEdit(QWidget* Parent, const char* Name, const QStrin
 std::string MemoBytes(const TMemoEdit& Memo, const char* CriterionName) {
     std::optional<std::string> bytes = ToBytes(Memo.Text(QStringLiteral("\r\n")));
     if (!bytes)
-        throw EConvertError(std::string("The ") + CriterionName +
-                            " criterion contains characters that cannot appear in a propdump file.");
+        throw EConvertError(
+            std::string("The ") + CriterionName +
+            " criterion contains characters that cannot appear in a propdump file.");
     if (bytes->size() > TSearchCriteria::MaxTextLength)
         bytes->resize(TSearchCriteria::MaxTextLength);
     return std::move(*bytes);
 }
 
-bool IsCitNumsChar(QChar C) { return C == u',' || (C >= u'0' && C <= u'9'); }
+bool IsCitNumsChar(QChar C) {
+    return C == u',' || (C >= u'0' && C <= u'9');
+}
 
 } // namespace
 
@@ -123,28 +132,34 @@ void TFrmSearch::CreateControls() {
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 16, 32, 32);
-    Image1->setPixmap(ThemePixmap(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView, 32));
+    Image1->setPixmap(
+        ThemePixmap(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView, 32));
 
-    CitNumsField = NewCheckBox(this, "CitNumsField", QStringLiteral("Citizen Numbers:"), 64, 16, 105);
+    CitNumsField =
+        NewCheckBox(this, "CitNumsField", QStringLiteral("Citizen Numbers:"), 64, 16, 105);
     Memo1 = NewMemo(this, "Memo1", 32, false);
     CitNumsExclude = NewOptionBox(this, "CitNumsExclude", QStringLiteral("exclude"), 32, 57);
     ModelsField = NewCheckBox(this, "ModelsField", QStringLiteral("Models:"), 64, 88, 57);
     Memo2 = NewMemo(this, "Memo2", 104, false);
     ModelsExclude = NewOptionBox(this, "ModelsExclude", QStringLiteral("exclude"), 104, 57);
-    DescriptionField = NewCheckBox(this, "DescriptionField", QStringLiteral("Description:"), 64, 160, 73);
+    DescriptionField =
+        NewCheckBox(this, "DescriptionField", QStringLiteral("Description:"), 64, 160, 73);
     Memo3 = NewMemo(this, "Memo3", 176, true);
     DescriptionExactMatch =
         NewOptionBox(this, "DescriptionExactMatch", QStringLiteral("exact match"), 176, 81);
-    DescriptionExclude = NewOptionBox(this, "DescriptionExclude", QStringLiteral("exclude"), 192, 57);
+    DescriptionExclude =
+        NewOptionBox(this, "DescriptionExclude", QStringLiteral("exclude"), 192, 57);
     ActionField = NewCheckBox(this, "ActionField", QStringLiteral("Action:"), 64, 232, 57);
     Memo4 = NewMemo(this, "Memo4", 248, true);
-    ActionExactMatch = NewOptionBox(this, "ActionExactMatch", QStringLiteral("exact match"), 248, 81);
+    ActionExactMatch =
+        NewOptionBox(this, "ActionExactMatch", QStringLiteral("exact match"), 248, 81);
     ActionExclude = NewOptionBox(this, "ActionExclude", QStringLiteral("exclude"), 264, 57);
     MinTimeField = NewCheckBox(this, "MinTimeField", QStringLiteral("Earliest time:"), 64, 304, 81);
     Edit1 = NewTimeEdit(this, "Edit1", QStringLiteral("06/15/1995 00:00:00"), 320);
     MaxTimeField = NewCheckBox(this, "MaxTimeField", QStringLiteral("Latest time:"), 64, 344, 73);
     Edit2 = NewTimeEdit(this, "Edit2", QStringLiteral("12/31/2037 11:59:59"), 360);
-    ObjTypeField = NewCheckBox(this, "ObjTypeField", QStringLiteral("V4 Object type:"), 64, 384, 97);
+    ObjTypeField =
+        NewCheckBox(this, "ObjTypeField", QStringLiteral("V4 Object type:"), 64, 384, 97);
 
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -161,10 +176,29 @@ void TFrmSearch::CreateControls() {
     OkButton = NewDialogButton(this, "OkButton", QStringLiteral("&OK"), QRect(99, 456, 75, 25));
     CancelButton =
         NewDialogButton(this, "CancelButton", QStringLiteral("&Cancel"), QRect(179, 456, 75, 25));
-    SetTabOrder({CitNumsField, Memo1, CitNumsExclude, ModelsField, Memo2, ModelsExclude,
-                 DescriptionField, Memo3, DescriptionExactMatch, DescriptionExclude, ActionField,
-                 Memo4, ActionExactMatch, ActionExclude, MinTimeField, Edit1, MaxTimeField, Edit2,
-                 ObjTypeField, ComboBox1, OkButton, CancelButton, ObjTypeExclude});
+    SetTabOrder({CitNumsField,
+                 Memo1,
+                 CitNumsExclude,
+                 ModelsField,
+                 Memo2,
+                 ModelsExclude,
+                 DescriptionField,
+                 Memo3,
+                 DescriptionExactMatch,
+                 DescriptionExclude,
+                 ActionField,
+                 Memo4,
+                 ActionExactMatch,
+                 ActionExclude,
+                 MinTimeField,
+                 Edit1,
+                 MaxTimeField,
+                 Edit2,
+                 ObjTypeField,
+                 ComboBox1,
+                 OkButton,
+                 CancelButton,
+                 ObjTypeExclude});
 }
 
 void TFrmSearch::ConnectControls() {
@@ -205,7 +239,9 @@ void TFrmSearch::CitNumsFieldClick() {
     CriterionClicked(sfCitNums, *CitNumsField, *Memo1, {CitNumsExclude});
 }
 
-void TFrmSearch::ModelsFieldClick() { CriterionClicked(sfModels, *ModelsField, *Memo2, {ModelsExclude}); }
+void TFrmSearch::ModelsFieldClick() {
+    CriterionClicked(sfModels, *ModelsField, *Memo2, {ModelsExclude});
+}
 
 void TFrmSearch::DescriptionFieldClick() {
     CriterionClicked(sfDescription, *DescriptionField, *Memo3,
@@ -216,25 +252,37 @@ void TFrmSearch::ActionFieldClick() {
     CriterionClicked(sfAction, *ActionField, *Memo4, {ActionExactMatch, ActionExclude});
 }
 
-void TFrmSearch::MinTimeFieldClick() { CriterionClicked(sfMinTime, *MinTimeField, *Edit1, {}); }
+void TFrmSearch::MinTimeFieldClick() {
+    CriterionClicked(sfMinTime, *MinTimeField, *Edit1, {});
+}
 
-void TFrmSearch::MaxTimeFieldClick() { CriterionClicked(sfMaxTime, *MaxTimeField, *Edit2, {}); }
+void TFrmSearch::MaxTimeFieldClick() {
+    CriterionClicked(sfMaxTime, *MaxTimeField, *Edit2, {});
+}
 
 void TFrmSearch::ObjTypeFieldClick() {
     CriterionClicked(sfObjType, *ObjTypeField, *ComboBox1, {ObjTypeExclude});
 }
 
-void TFrmSearch::CitNumsExcludeClick() { Criteria.Exclude.Set(sfCitNums, CitNumsExclude->isChecked()); }
+void TFrmSearch::CitNumsExcludeClick() {
+    Criteria.Exclude.Set(sfCitNums, CitNumsExclude->isChecked());
+}
 
-void TFrmSearch::ModelsExcludeClick() { Criteria.Exclude.Set(sfModels, ModelsExclude->isChecked()); }
+void TFrmSearch::ModelsExcludeClick() {
+    Criteria.Exclude.Set(sfModels, ModelsExclude->isChecked());
+}
 
 void TFrmSearch::DescriptionExcludeClick() {
     Criteria.Exclude.Set(sfDescription, DescriptionExclude->isChecked());
 }
 
-void TFrmSearch::ActionExcludeClick() { Criteria.Exclude.Set(sfAction, ActionExclude->isChecked()); }
+void TFrmSearch::ActionExcludeClick() {
+    Criteria.Exclude.Set(sfAction, ActionExclude->isChecked());
+}
 
-void TFrmSearch::ObjTypeExcludeClick() { Criteria.Exclude.Set(sfObjType, ObjTypeExclude->isChecked()); }
+void TFrmSearch::ObjTypeExcludeClick() {
+    Criteria.Exclude.Set(sfObjType, ObjTypeExclude->isChecked());
+}
 
 void TFrmSearch::DescriptionExactMatchClick() {
     Criteria.ExactMatch.Set(sfDescription, DescriptionExactMatch->isChecked());

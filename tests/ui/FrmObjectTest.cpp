@@ -109,9 +109,9 @@ private slots:
         QCOMPARE(Dialog->objectName(), QStringLiteral("FrmObject"));
         QCOMPARE(Dialog->windowTitle(), QStringLiteral("Edit Object"));
         QCOMPARE(Dialog->size(), QSize(363, 330));
-        const char* labels[][2] = {{"Label1", "Model:"},     {"Label2", "Description:"},
-                                   {"Label3", "Action:"},    {"Label4", "Timestamp:"},
-                                   {"Label5", "Owner:"},     {"Label6", "Location:"},
+        const char* labels[][2] = {{"Label1", "Model:"},    {"Label2", "Description:"},
+                                   {"Label3", "Action:"},   {"Label4", "Timestamp:"},
+                                   {"Label5", "Owner:"},    {"Label6", "Location:"},
                                    {"Label7", "Tilt/roll:"}};
         for (const auto& label : labels)
             QCOMPARE(Find<QLabel>(label[0])->text(), QString::fromLatin1(label[1]));
@@ -124,19 +124,22 @@ private slots:
         QCOMPARE(Edit("Edit4")->text(), QStringLiteral("12.345N 6.789E 1.50a 90.0"));
         QCOMPARE(Edit("Edit5")->text(), QStringLiteral("-5"));
         QCOMPARE(Edit("Edit6")->text(), QStringLiteral("450"));
-        QCOMPARE(Find<QToolButton>("SpeedButton1")->toolTip(), QStringLiteral("Use today's date/time"));
+        QCOMPARE(Find<QToolButton>("SpeedButton1")->toolTip(),
+                 QStringLiteral("Use today's date/time"));
         QCOMPARE(Edit("Edit2")->toolTip(), QStringLiteral("mm/dd/yyyy hh:mm:ss"));
         QCOMPARE(Find<QPushButton>("OkButton")->text(), QStringLiteral("OK"));
         QCOMPARE(Find<QPushButton>("CancelButton")->text(), QStringLiteral("&Cancel"));
         QVERIFY(!Dialog->ChangesMade);
 
-        QCOMPARE(TabOrder(Edit("Edit1"), 10), QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
-                                     "Edit6", "OkButton", "CancelButton"}));
+        QCOMPARE(TabOrder(Edit("Edit1"), 10),
+                 QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
+                              "Edit6", "OkButton", "CancelButton"}));
     }
 
     void colourFollowsEditableAndChangedState() {
         Open();
-        const char* entries[] = {"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6"};
+        const char* entries[] = {"Edit1", "Memo1", "Memo2", "Edit2",
+                                 "Edit3", "Edit4", "Edit5", "Edit6"};
         for (const char* name : entries)
             QCOMPARE(Background(Find<QWidget>(name)), WindowColour());
         QVERIFY(Find<QToolButton>("SpeedButton1")->isEnabled());
@@ -193,7 +196,8 @@ private slots:
         Fake.MessageAnswers.enqueue(QMessageBox::No);
         QTest::mouseClick(Find<QToolButton>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(Fake.Messages.size(), 1);
-        QCOMPARE(Fake.Messages[0].Text, QStringLiteral("Override timestamp with today's date/time?"));
+        QCOMPARE(Fake.Messages[0].Text,
+                 QStringLiteral("Override timestamp with today's date/time?"));
         QCOMPARE(Fake.Messages[0].Type, TMsgDlgType::Confirmation);
         QCOMPARE(Fake.Messages[0].Buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Question, TSoundKind::Asterisk}));
@@ -225,7 +229,8 @@ private slots:
         PressOk(QMessageBox::NoButton);
         QVERIFY(Dialog->isVisible());
         QCOMPARE(Fake.Messages.size(), 2);
-        QCOMPARE(Fake.Messages[0].Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(Fake.Messages[0].Buttons,
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Question, TSoundKind::Question}));
         PressOk(QMessageBox::No);
         QVERIFY(!Dialog->isVisible());
@@ -294,7 +299,8 @@ private slots:
         Fake.MessageAnswers.enqueue(QMessageBox::No);
         QTest::mouseClick(Find<QPushButton>("CancelButton"), Qt::LeftButton);
         QCOMPARE(Fake.Messages.size(), 1);
-        QCOMPARE(Fake.Messages[0].Text, QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QCOMPARE(Fake.Messages[0].Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
         QCOMPARE(Fake.Messages[0].Buttons, QMessageBox::Yes | QMessageBox::No);
         QVERIFY(Dialog->isVisible());
 
@@ -364,7 +370,8 @@ private slots:
         RetypeTimestamp(QStringLiteral("01192038031408"));
         PressOk(QMessageBox::Yes);
         QCOMPARE(Fake.Errors.size(), 1);
-        QVERIFY2(Fake.Errors[0].contains(QStringLiteral("outside the range")), qPrintable(Fake.Errors[0]));
+        QVERIFY2(Fake.Errors[0].contains(QStringLiteral("outside the range")),
+                 qPrintable(Fake.Errors[0]));
         QCOMPARE(Object.Timestamp, 0);
         QVERIFY(Dialog->isVisible());
 
@@ -400,8 +407,9 @@ private slots:
         Retype(Memo("Memo1"), QStringLiteral("snow \u2603 man"));
         Retype(Edit("Edit3"), QStringLiteral("7"));
         PressOk(QMessageBox::Yes);
-        QCOMPARE(Fake.Errors, QStringList({"The Description contains characters that cannot be saved "
-                                           "in a propdump file."}));
+        QCOMPARE(Fake.Errors,
+                 QStringList({"The Description contains characters that cannot be saved "
+                              "in a propdump file."}));
         QCOMPARE(Object.Model, std::string("caf\xe9.rwx"));
         QCOMPARE(Object.Description, std::string("red\r\nbox"));
         QCOMPARE(Object.Owner, 104);

@@ -20,7 +20,8 @@ namespace {
 // Every criterion on, with values the dialog can show and store unchanged.
 TSearchCriteria FullCriteria() {
     TSearchCriteria criteria;
-    for (TSearchField field : {sfCitNums, sfModels, sfDescription, sfAction, sfMinTime, sfMaxTime, sfObjType})
+    for (TSearchField field :
+         {sfCitNums, sfModels, sfDescription, sfAction, sfMinTime, sfMaxTime, sfObjType})
         criteria.Fields.Set(field, true);
     criteria.Exclude.Set(sfCitNums, true);
     criteria.Exclude.Set(sfAction, true);
@@ -76,20 +77,27 @@ private slots:
         QCOMPARE(Dialog->objectName(), QStringLiteral("FrmSearch"));
         QCOMPARE(Dialog->windowTitle(), QStringLiteral("Edit Search Criteria"));
         QCOMPARE(Dialog->size(), QSize(353, 490));
-        const char* captions[][2] = {
-            {"CitNumsField", "Citizen Numbers:"}, {"ModelsField", "Models:"},
-            {"DescriptionField", "Description:"}, {"ActionField", "Action:"},
-            {"MinTimeField", "Earliest time:"},   {"MaxTimeField", "Latest time:"},
-            {"ObjTypeField", "V4 Object type:"},  {"CitNumsExclude", "exclude"},
-            {"ModelsExclude", "exclude"},         {"DescriptionExclude", "exclude"},
-            {"ActionExclude", "exclude"},         {"ObjTypeExclude", "exclude"},
-            {"DescriptionExactMatch", "exact match"}, {"ActionExactMatch", "exact match"}};
+        const char* captions[][2] = {{"CitNumsField", "Citizen Numbers:"},
+                                     {"ModelsField", "Models:"},
+                                     {"DescriptionField", "Description:"},
+                                     {"ActionField", "Action:"},
+                                     {"MinTimeField", "Earliest time:"},
+                                     {"MaxTimeField", "Latest time:"},
+                                     {"ObjTypeField", "V4 Object type:"},
+                                     {"CitNumsExclude", "exclude"},
+                                     {"ModelsExclude", "exclude"},
+                                     {"DescriptionExclude", "exclude"},
+                                     {"ActionExclude", "exclude"},
+                                     {"ObjTypeExclude", "exclude"},
+                                     {"DescriptionExactMatch", "exact match"},
+                                     {"ActionExactMatch", "exact match"}};
         for (const auto& caption : captions) {
             QCOMPARE(Box(caption[0])->text(), QString::fromLatin1(caption[1]));
             QVERIFY(!Box(caption[0])->isChecked());
             QCOMPARE(Box(caption[0])->cursor().shape(), Qt::PointingHandCursor);
         }
-        for (const char* input : {"Memo1", "Memo2", "Memo3", "Memo4", "Edit1", "Edit2", "ComboBox1"}) {
+        for (const char* input :
+             {"Memo1", "Memo2", "Memo3", "Memo4", "Edit1", "Edit2", "ComboBox1"}) {
             QVERIFY2(!Find<QWidget>(input)->isEnabled(), input);
             QCOMPARE(Background(Find<QWidget>(input)), ButtonFace());
         }
@@ -106,8 +114,10 @@ private slots:
 
         // Tab goes down the form; the object type's "exclude" box comes last.
         const QStringList order = TabOrder(Box("CitNumsField"), 23);
-        QCOMPARE(order.mid(19), QStringList({"ComboBox1", "OkButton", "CancelButton", "ObjTypeExclude"}));
-        QCOMPARE(order.mid(0, 4), QStringList({"CitNumsField", "Memo1", "CitNumsExclude", "ModelsField"}));
+        QCOMPARE(order.mid(19),
+                 QStringList({"ComboBox1", "OkButton", "CancelButton", "ObjTypeExclude"}));
+        QCOMPARE(order.mid(0, 4),
+                 QStringList({"CitNumsField", "Memo1", "CitNumsExclude", "ModelsField"}));
     }
 
     void criterionBoxEnablesItsInputsAndKeepsTheSets() {
@@ -143,9 +153,10 @@ private slots:
         QCOMPARE(Time("Edit1")->Text(), QStringLiteral("09/09/2001 01:46:40"));
         QCOMPARE(Time("Edit2")->Text(), QStringLiteral("02/03/2010 04:05:06"));
         QCOMPARE(Find<QComboBox>("ComboBox1")->currentText(), QStringLiteral("Mover"));
-        for (const char* ticked : {"CitNumsField", "CitNumsExclude", "ModelsField", "DescriptionField",
-                                   "DescriptionExactMatch", "ActionField", "ActionExclude",
-                                   "MinTimeField", "MaxTimeField", "ObjTypeField", "ObjTypeExclude"})
+        for (const char* ticked :
+             {"CitNumsField", "CitNumsExclude", "ModelsField", "DescriptionField",
+              "DescriptionExactMatch", "ActionField", "ActionExclude", "MinTimeField",
+              "MaxTimeField", "ObjTypeField", "ObjTypeExclude"})
             QVERIFY2(Box(ticked)->isChecked() && Box(ticked)->isEnabled(), ticked);
         for (const char* clear : {"ModelsExclude", "DescriptionExclude", "ActionExactMatch"})
             QVERIFY2(!Box(clear)->isChecked() && Box(clear)->isEnabled(), clear);
@@ -284,7 +295,8 @@ private slots:
         PressOk();
         QCOMPARE(Dialog->Criteria.ObjType, 1);
         QCOMPARE(SearchCriteriaSummary(Dialog->Criteria),
-                 QStringList({QStringLiteral(u"Include object type: \u00ab Unknown Object Type \u00bb")}));
+                 QStringList(
+                     {QStringLiteral(u"Include object type: \u00ab Unknown Object Type \u00bb")}));
     }
 
     void cancelStoresNothing() {
@@ -309,9 +321,12 @@ private slots:
     void badTimeKeepsTheDialogOpen_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("error");
-        QTest::newRow("month 13") << "13012020100000" << "Invalid argument to date encode.";
-        QTest::newRow("hour 24") << "12312020240000" << "Invalid argument to time encode.";
-        QTest::newRow("year missing") << "1231" << "'12/31/       :  :  ' is not a valid date and time.";
+        QTest::newRow("month 13") << "13012020100000"
+                                  << "Invalid argument to date encode.";
+        QTest::newRow("hour 24") << "12312020240000"
+                                 << "Invalid argument to time encode.";
+        QTest::newRow("year missing") << "1231"
+                                      << "'12/31/       :  :  ' is not a valid date and time.";
     }
     void badTimeKeepsTheDialogOpen() {
         QFETCH(QString, typed);
@@ -349,14 +364,13 @@ private slots:
         TSearchCriteria criteria = FullCriteria();
         criteria.ModelsText = "100%1";
         criteria.MinTime = SecondsToDateTime(803174400);
-        QCOMPARE(SearchCriteriaSummary(criteria),
-                 QStringList({"Exclude cit#s: 104,2045",
-                              "Include models: 100%1",
-                              "Include description, exact match: for sale\r\ncheap",
-                              QStringLiteral(u"Exclude action: create sign \u00abhi\u00bb"),
-                              "Earliest time: 15 Jun 1995 00:00:00",
-                              "Latest time: 03 Feb 2010 04:05:06",
-                              QStringLiteral(u"Exclude object type: \u00ab Mover \u00bb")}));
+        QCOMPARE(
+            SearchCriteriaSummary(criteria),
+            QStringList({"Exclude cit#s: 104,2045", "Include models: 100%1",
+                         "Include description, exact match: for sale\r\ncheap",
+                         QStringLiteral(u"Exclude action: create sign \u00abhi\u00bb"),
+                         "Earliest time: 15 Jun 1995 00:00:00", "Latest time: 03 Feb 2010 04:05:06",
+                         QStringLiteral(u"Exclude object type: \u00ab Mover \u00bb")}));
 
         TSearchCriteria empty;
         empty.Fields.Set(sfDescription, true);

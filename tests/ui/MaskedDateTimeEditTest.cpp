@@ -35,12 +35,18 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("complete");
-        QTest::newRow("every digit") << "12312020235959" << "12/31/2020 23:59:59" << true;
-        QTest::newRow("short month, day and hour") << "1/2/2020 9:05:00" << " 1/ 2/2020  9:05:00" << true;
-        QTest::newRow("nothing") << "" << "  /  /       :  :  " << false;
-        QTest::newRow("no hour digit") << "01012020 :00:00" << "01/01/2020   :00:00" << false;
-        QTest::newRow("short year") << "0101202" << "01/01/ 202   :  :  " << false;
-        QTest::newRow("month left empty") << "/2/2020 10:00:00" << "  / 2/2020 10:00:00" << true;
+        QTest::newRow("every digit") << "12312020235959"
+                                     << "12/31/2020 23:59:59" << true;
+        QTest::newRow("short month, day and hour") << "1/2/2020 9:05:00"
+                                                   << " 1/ 2/2020  9:05:00" << true;
+        QTest::newRow("nothing") << ""
+                                 << "  /  /       :  :  " << false;
+        QTest::newRow("no hour digit") << "01012020 :00:00"
+                                       << "01/01/2020   :00:00" << false;
+        QTest::newRow("short year") << "0101202"
+                                    << "01/01/ 202   :  :  " << false;
+        QTest::newRow("month left empty") << "/2/2020 10:00:00"
+                                          << "  / 2/2020 10:00:00" << true;
     }
     void readsOmittedDigitsAsLeadingBlanks() {
         QFETCH(QString, typed);

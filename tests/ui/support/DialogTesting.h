@@ -9,9 +9,15 @@
 #include <QTest>
 #include <QWidget>
 
-inline QColor WindowColour() { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
-inline QColor ButtonFace() { return QApplication::palette().color(QPalette::Active, QPalette::Button); }
-inline QColor Background(const QWidget* Field) { return Field->palette().color(QPalette::Base); }
+inline QColor WindowColour() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+inline QColor ButtonFace() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+inline QColor Background(const QWidget* Field) {
+    return Field->palette().color(QPalette::Base);
+}
 
 // The control named Name; a missing one ends the test program, since every test needs it.
 template <typename T> T* FindControl(const QWidget& Dialog, const char* Name) {

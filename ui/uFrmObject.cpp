@@ -23,6 +23,8 @@
 #include <QTime>
 #include <QToolButton>
 
+#include <optional>
+
 namespace {
 
 // A little calendar page for the today button when the icon theme has none.

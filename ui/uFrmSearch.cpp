@@ -19,6 +19,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <optional>
 
 const std::array<QString, 2> InclusionLabels{QStringLiteral("Include"), QStringLiteral("Exclude")};
 const std::array<QString, 2> ExactMatchLabels{QString(), QStringLiteral(", exact match")};

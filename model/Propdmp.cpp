@@ -5,6 +5,7 @@
 #include "model/CodePage.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -105,6 +106,22 @@ void DecodeData(TPropObject& o, const char* hex, int32_t bytes) {
     }
 }
 
+// Byte 128 stands for a line feed and 127 for a carriage return in the file; every other byte is
+// itself.
+constexpr std::array<char, 256> UnescapeTable = [] {
+    std::array<char, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = static_cast<char>(b == 128 ? 10 : b == 127 ? 13 : b);
+    return table;
+}();
+
+void AssignUnescaped(std::string& target, std::string_view source) {
+    target.resize(source.size());
+    char* out = target.data();
+    for (const char c : source)
+        *out++ = UnescapeTable[static_cast<unsigned char>(c)];
+}
+
 // Reads Line into an object whose fields are all still empty. Writes each integer as soon as it
 // is read, so after a failure the fields hold what was taken before it.
 TParseError ParseFields(TPropObject& o, int version, std::string_view line) {
@@ -168,10 +185,8 @@ TParseError ParseFields(TPropObject& o, int version, std::string_view line) {
         DecodeData(o, text.data() + dataStart, o.DataLength);
     }
     o.Model.assign(Cut(text, 0, lengths[0]));
-    o.Description.assign(Cut(text, modelEnd, lengths[1]));
-    o.Action.assign(Cut(text, descriptionEnd, lengths[2]));
-    UnescapeLineBreaks(o.Description);
-    UnescapeLineBreaks(o.Action);
+    AssignUnescaped(o.Description, Cut(text, modelEnd, lengths[1]));
+    AssignUnescaped(o.Action, Cut(text, descriptionEnd, lengths[2]));
     return TParseError::None;
 }
 
@@ -283,12 +298,8 @@ std::string EscapeLineBreaks(std::string_view Source) {
 }
 
 void UnescapeLineBreaks(std::string& Text) {
-    for (char& c : Text) {
-        if (c == static_cast<char>(128))
-            c = '\n';
-        else if (c == static_cast<char>(127))
-            c = '\r';
-    }
+    for (char& c : Text)
+        c = UnescapeTable[static_cast<unsigned char>(c)];
 }
 
 namespace {

@@ -140,6 +140,12 @@ public:
     void ExitAppExecute();
     void ClearSearchResultsExecute();
 
+    // Bulk edits on "CitNums" and "Models" (uMainFormBulk.cpp).
+    void DoCitNumReplaceExecute();
+    void ReplaceModelsExecute();
+    void NormalizeModelsExecute();
+    void DenormalizeModelsExecute();
+
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
@@ -182,5 +188,4 @@ private:
 
 // Wiring of the group files, called once from the constructor. Each group fills in its own.
 inline void TMainForm::BindListHandlers() {}
-inline void TMainForm::BindBulkHandlers() {}
 inline void TMainForm::BindSearchHandlers() {}

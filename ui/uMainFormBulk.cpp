@@ -1,0 +1,203 @@
+// The bulk edits of the "CitNums" and "Models" tabs: one walk over all objects that changes
+// owners or model names in place, reports how many objects it changed and refreshes the views.
+
+#include "ui/uMainForm.h"
+
+#include "model/CodePage.h"
+#include "model/Convert.h"
+#include "ui/BeepMessageDlg.h"
+#include "ui/Command.h"
+#include "ui/CountText.h"
+#include "ui/LongLoop.h"
+#include "ui/Platform.h"
+#include "ui/TextCodec.h"
+
+#include <QLineEdit>
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+constexpr std::string_view ModelSuffix = ".rwx";
+
+// The extension runs from the last '.' to the end, unless a path separator follows that dot;
+// a name ending in '.' has the extension ".".
+bool HasExtension(std::string_view Model) {
+    const std::size_t Dot = Model.rfind('.');
+    return Dot != std::string_view::npos &&
+           Model.find_first_of("\\:", Dot + 1) == std::string_view::npos;
+}
+
+// A suffix of ".rwx" is always a whole extension: nothing after its dot can be a separator.
+bool HasModelSuffix(std::string_view Model) {
+    return Model.size() >= ModelSuffix.size() &&
+           SameText1252(Model.substr(Model.size() - ModelSuffix.size()), ModelSuffix);
+}
+
+int32_t CitNumOf(const QLineEdit& Edit) {
+    // UTF-8, so that the conversion error quotes the text as the user typed it.
+    const QByteArray Text = Edit.text().toUtf8();
+    return StrToInt(std::string_view(Text.constData(), static_cast<std::size_t>(Text.size())));
+}
+
+std::string ModelNameToFind(const QString& Text) {
+    std::optional<std::string> Bytes = ToBytes(Text);
+    if (!Bytes)
+        throw EConvertError("The model name to find contains characters that no propdump file "
+                            "can hold, so no object can have it.");
+    return std::move(*Bytes);
+}
+
+std::string ReplacementModelName(const QString& Text) {
+    // A line break would split the object's line, and the file could not be saved.
+    if (Text.contains(u'\r') || Text.contains(u'\n'))
+        throw EConvertError("The replacement model name cannot contain line breaks.");
+    std::optional<std::string> Bytes = ToBytes(Text);
+    if (!Bytes)
+        throw EConvertError("The replacement model name contains characters that cannot be "
+                            "saved in a propdump file.");
+    return std::move(*Bytes);
+}
+
+bool Confirmed(QWidget* Parent, const char* Action) {
+    const QString Text =
+        QString::fromLatin1(Action) + QStringLiteral("\r\rIs this what you wanted to do?");
+    return BeepMessageDlg(Parent, Text, TMsgDlgType::Confirmation,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+struct TBulkEdit {
+    // "Models changed: " and the like; the count follows.
+    const char* Report;
+    // Model replacement refreshes even when it changed nothing, and is silent when the window
+    // closes under it; the others refresh only after a change and always report.
+    bool AlwaysRefresh;
+    bool ReportWhenStopped;
+    // Runs before the refresh at the end, on every path.
+    std::function<void()> BeforeRefresh;
+};
+
+// The end of a bulk edit, run on every path while the actions are still suspended and the
+// hourglass still shows. When the walk has failed, that error is the one the user sees; an
+// error of the refresh itself is shown otherwise.
+class TFinalRefresh {
+public:
+    TFinalRefresh(TMainForm& Form, const TBulkEdit& Edit, const int& Changed)
+        : Form(Form), Edit(Edit), Changed(Changed), UncaughtAtStart(std::uncaught_exceptions()) {}
+    TFinalRefresh(const TFinalRefresh&) = delete;
+    TFinalRefresh& operator=(const TFinalRefresh&) = delete;
+
+    ~TFinalRefresh() noexcept(false) {
+        const bool Unwinding = std::uncaught_exceptions() > UncaughtAtStart;
+        try {
+            if (Edit.BeforeRefresh)
+                Edit.BeforeRefresh();
+            if (Edit.AlwaysRefresh || Changed != 0)
+                Form.RefreshViews();
+        } catch (...) {
+            if (!Unwinding)
+                throw;
+        }
+    }
+
+private:
+    TMainForm& Form;
+    const TBulkEdit& Edit;
+    const int& Changed;
+    const int UncaughtAtStart;
+};
+
+// Walks all objects in document order; Change returns whether it changed the object.
+template <class TChange> void RunBulkEdit(TMainForm& Form, const TBulkEdit& Edit, TChange Change) {
+    TBusyBracket Busy;
+    int Changed = 0;
+    TLongLoop Loop(Form, Form.Propdump.Count());
+    TFinalRefresh Refresh(Form, Edit, Changed);
+    bool Stopped = false;
+    for (int Index = 0; Index < Form.Propdump.Count(); ++Index) {
+        if (!Loop.Step()) {
+            Stopped = true;
+            break;
+        }
+        if (Change(Form.Propdump.Objects[static_cast<std::size_t>(Index)]))
+            ++Changed;
+    }
+    if (!Stopped)
+        Loop.Finish();
+    if (!Stopped || Edit.ReportWhenStopped)
+        BeepMessageDlg(&Form, QString::fromLatin1(Edit.Report) + FormatCount(Changed),
+                       TMsgDlgType::Information, QMessageBox::Ok);
+}
+
+} // namespace
+
+void TMainForm::BindBulkHandlers() {
+    ActionList1->SetHandler(QStringLiteral("DoCitNumReplace"),
+                            [this] { DoCitNumReplaceExecute(); });
+    ActionList1->SetHandler(QStringLiteral("ReplaceModels"), [this] { ReplaceModelsExecute(); });
+    ActionList1->SetHandler(QStringLiteral("NormalizeModels"),
+                            [this] { NormalizeModelsExecute(); });
+    ActionList1->SetHandler(QStringLiteral("DenormalizeModels"),
+                            [this] { DenormalizeModelsExecute(); });
+}
+
+void TMainForm::DoCitNumReplaceExecute() {
+    const int32_t Find = CitNumOf(*FindCitNum);
+    const int32_t Replacement = CitNumOf(*ReplaceCitNum);
+    // -1 stands for every owner, so an owner that really is -1 matches it as well.
+    const bool All = Find == -1;
+    RunBulkEdit(*this, {"Models changed: ", false, true, {}}, [&](TPropObject& Object) {
+        if (!All && Object.Owner != Find)
+            return false;
+        Object.Owner = Replacement;
+        return true;
+    });
+}
+
+void TMainForm::ReplaceModelsExecute() {
+    const QString FindText = FindModelName->text();
+    const QString ReplacementText = ReplaceModelName->text();
+    // Both empty, or a replacement that would change nothing: there is nothing to do. The code
+    // page maps characters one to one, so equal texts are equal bytes.
+    if (FindText == ReplacementText) {
+        Platform().PlaySound(TSoundKind::Asterisk);
+        return;
+    }
+    const std::string Find = ModelNameToFind(FindText);
+    const std::string Replacement = ReplacementModelName(ReplacementText);
+    RunBulkEdit(*this, {"Models replaced: ", true, false, [this] { FindModelName->selectAll(); }},
+                [&](TPropObject& Object) {
+                    if (!SameText1252(Object.Model, Find))
+                        return false;
+                    Object.Model = Replacement;
+                    return true;
+                });
+}
+
+void TMainForm::NormalizeModelsExecute() {
+    if (!Confirmed(this, "This will ADD \".rwx\" to all models which do not already end in "
+                         "\".rwx\"."))
+        return;
+    RunBulkEdit(*this, {"Models normalized: ", false, true, {}}, [](TPropObject& Object) {
+        if (Object.ObjectType != 0 || HasExtension(Object.Model))
+            return false;
+        Object.Model += ModelSuffix;
+        return true;
+    });
+}
+
+void TMainForm::DenormalizeModelsExecute() {
+    if (!Confirmed(this, "This will REMOVE \".rwx\" from all models which end in \".rwx\"."))
+        return;
+    RunBulkEdit(*this, {"Models denormalized: ", false, true, {}}, [](TPropObject& Object) {
+        if (Object.ObjectType != 0 || !HasModelSuffix(Object.Model))
+            return false;
+        Object.Model.resize(Object.Model.size() - ModelSuffix.size());
+        return true;
+    });
+}

@@ -127,6 +127,11 @@ public:
     // Propdump.Count() must still be drawn empty, since the document can shrink before the
     // next refresh.
     int ListBox1Count() const { return ObjectRows; }
+    // Opens the object editor for Object, read-only or editable; objects of a special type are
+    // never opened (uMainFormList.cpp).
+    void EditObject(TPropObject& Object, bool ReadOnly);
+    void ListBox1DblClick();
+    void HeaderControl1SectionResize(int Section);
 
     // Open without the dialog: what Open does once a file has been chosen (used at start-up
     // for a file named on the command line). Errors pass to the caller.
@@ -187,5 +192,4 @@ private:
 };
 
 // Wiring of the group files, called once from the constructor. Each group fills in its own.
-inline void TMainForm::BindListHandlers() {}
 inline void TMainForm::BindSearchHandlers() {}

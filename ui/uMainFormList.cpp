@@ -1,0 +1,88 @@
+#include "ui/uMainForm.h"
+
+#include "ui/Command.h"
+#include "ui/ObjectsListDelegate.h"
+#include "ui/ObjectsListModel.h"
+#include "ui/Platform.h"
+#include "ui/uFrmObject.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QMouseEvent>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs a handler after every left double-click on the list, on a row or below the last one,
+// once the list has finished with the click (its selection included).
+class TDoubleClickWatch : public QObject {
+public:
+    TDoubleClickWatch(std::function<void()> Handler, QObject* Parent)
+        : QObject(Parent), Handler(std::move(Handler)) {}
+
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton)
+            QMetaObject::invokeMethod(this, Handler, Qt::QueuedConnection);
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    std::function<void()> Handler;
+};
+
+} // namespace
+
+void TMainForm::BindListHandlers() {
+    auto* Rows = new TObjectsListModel(Propdump, ListBox1);
+    Rows->setObjectName(QStringLiteral("ObjectsListModel"));
+    ListBox1->setModel(Rows);
+    ListBox1->setItemDelegate(new TObjectsListDelegate(*Rows, *HeaderControl1, ListBox1));
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &TMainForm::ListBox1CountChanged, Rows, &TObjectsListModel::SetCount);
+    Rows->SetCount(ListBox1Count());
+
+    // The header keeps the widths the user gives its sections, down to nothing, and the list
+    // follows them.
+    HeaderControl1->setStretchLastSection(false);
+    HeaderControl1->setSectionResizeMode(QHeaderView::Interactive);
+    HeaderControl1->setMinimumSectionSize(0);
+    connect(HeaderControl1, &QHeaderView::sectionResized, this, [this](int Section, int, int) {
+        RunCommand(this, [this, Section] { HeaderControl1SectionResize(Section); });
+    });
+
+    ListBox1->viewport()->installEventFilter(new TDoubleClickWatch(
+        [this] { RunCommand(this, [this] { ListBox1DblClick(); }); }, ListBox1));
+}
+
+void TMainForm::HeaderControl1SectionResize(int) {
+    ListBox1->viewport()->update();
+}
+
+void TMainForm::ListBox1DblClick() {
+    const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
+    // A row the document no longer has counts as no selection: there is no object to open.
+    const int Row = Selected.isEmpty() ? -1 : Selected.first().row();
+    if (Row < 0 || Row >= Propdump.Count()) {
+        Platform().PlaySound(TSoundKind::Asterisk);
+        return;
+    }
+    EditObject(Propdump.Item(Row), false);
+}
+
+void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
+    if (Object.ObjectType != 0) {
+        Platform().PlaySound(TSoundKind::Asterisk);
+        return;
+    }
+    const auto FrmObject = std::make_unique<TFrmObject>(this);
+    FrmObject->PropObject = &Object;
+    FrmObject->SetEditable(!ReadOnly);
+    if (Platform().RunModal(*FrmObject) == QDialog::Accepted)
+        ListBox1->viewport()->update();
+}

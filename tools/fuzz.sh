@@ -49,6 +49,7 @@ for target in "${targets[@]}"; do
     fi
 done
 
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
 if [ ${#failed[@]} -gt 0 ]; then
     echo "fuzz targets that failed: ${failed[*]}"
     exit 1

@@ -147,6 +147,11 @@ private slots:
         VerifyReport("Models changed: 3");
         QCOMPARE(Owners(), QList<int32_t>({7, 3, 7, 9, 7}));
         QCOMPARE(Rows(Form->CitNumList), QStringList({"7", "3", "9"}));
+        // The "Cit#" column of the objects list.
+        const QAbstractItemModel* Objects = Form->ListBox1->model();
+        QCOMPARE(Objects->rowCount(), 5);
+        QCOMPARE(Objects->data(Objects->index(2, 0)).toString().section(QChar(0x1D), 0, 0),
+                 QStringLiteral("7"));
         QCOMPARE(Form->ProgressBar1->value(), 0);
         QCOMPARE(Form->PageControl1->currentIndex(), TMainForm::ObjectsTab);
 
@@ -324,13 +329,6 @@ private slots:
                  QStringList({"tree.rwx", "tree.rwx", "tree.x", "wall", "tree.", "tree.RWX", ".rwx",
                               "dir.x\\tree.rwx", "c:\\dir\\tree.x", "a.b:c.rwx", "plain"}));
         QCOMPARE(Rows(Form->ModelList).first(), QStringLiteral(".rwx"));
-    }
-
-    void normalizeReportsOne() {
-        OpenDocument({{1, "tree"}, {1, "tree.rwx"}, {1, "tree.x"}, {1, "wall", Zone}});
-        Answer("NormalizeModels", QMessageBox::Yes);
-        QCOMPARE(Fake->Messages.last().Text, QStringLiteral("Models normalized: 1"));
-        QCOMPARE(Models(), QStringList({"tree.rwx", "tree.rwx", "tree.x", "wall"}));
     }
 
     void denormalize() {

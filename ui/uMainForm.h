@@ -19,6 +19,7 @@
 
 #include "model/Propdmp.h"
 #include "ui/ActionList.h"
+#include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -151,6 +152,14 @@ public:
     void NormalizeModelsExecute();
     void DenormalizeModelsExecute();
 
+    // Search on "Search" (uMainFormSearch.cpp). The one criteria record of the window's life.
+    TSearchCriteria SearchCriteria;
+    void SpeedButton3Click();
+    void ShowSearchCriteria();
+    void DoSearchExecute();
+    void DeleteSearchResultsExecute();
+    void ListView2DblClick();
+
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
@@ -176,6 +185,8 @@ private:
     void BindListHandlers();
     void BindBulkHandlers();
     void BindSearchHandlers();
+    // A search or a deletion of its results is under way.
+    bool SearchBusy() const;
 
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);
@@ -190,6 +201,3 @@ private:
     bool CloseWhenLoopsEnd = false;
     bool Centred = false;
 };
-
-// Wiring of the group files, called once from the constructor. Each group fills in its own.
-inline void TMainForm::BindSearchHandlers() {}

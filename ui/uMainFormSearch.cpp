@@ -1,0 +1,243 @@
+#include "ui/uMainForm.h"
+
+#include "text/DateTimeText.h"
+#include "text/PositionInfo.h"
+#include "ui/BeepMessageDlg.h"
+#include "ui/Command.h"
+#include "ui/CountText.h"
+#include "ui/LongLoop.h"
+#include "ui/ObjectTypeNames.h"
+#include "ui/Platform.h"
+#include "ui/SearchMatcher.h"
+#include "ui/SearchResultsModel.h"
+#include "ui/TextCodec.h"
+#include "ui/uFrmSearch.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using TRows = std::vector<TSearchResultsModel::TRow>;
+
+QString ModelCell(const TPropObject& Object) {
+    if (Object.ObjectType == 0 || Object.ObjectType == 1)
+        return ToQString(Object.Model);
+    if (Object.ObjectType >= 2 && Object.ObjectType <= 5)
+        return ObjectTypeNames[static_cast<std::size_t>(Object.ObjectType)];
+    return {};
+}
+
+TSearchResultsModel::TRow ResultRow(int Index, const TPropObject& Object) {
+    return TSearchResultsModel::MakeRow(
+        Index + 1, QString::number(Object.Owner),
+        ToQString(FormatListDateTime(SecondsToDateTime(Object.Timestamp))),
+        ToQString(PositionToText(Object.X, Object.Y, Object.Z, Object.Yaw)), ModelCell(Object));
+}
+
+class TBusyCursor {
+public:
+    TBusyCursor() { Platform().PushBusyCursor(); }
+    ~TBusyCursor() { Platform().PopBusyCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// DoSearch stays disabled while the results are being made or used up: no second search can
+// start, and "Clear" leaves the rows alone.
+class TSearchActionOff {
+public:
+    explicit TSearchActionOff(QAction& DoSearch) : DoSearch(DoSearch) {
+        DoSearch.setEnabled(false);
+    }
+    ~TSearchActionOff() { DoSearch.setEnabled(true); }
+    TSearchActionOff(const TSearchActionOff&) = delete;
+    TSearchActionOff& operator=(const TSearchActionOff&) = delete;
+
+private:
+    QAction& DoSearch;
+};
+
+// One search from the first row removed to the last row listed. However the search ends (done,
+// window closing, error), the rows found so far are listed and counted and the controls come
+// back before any error is shown.
+class TSearchRun {
+public:
+    explicit TSearchRun(TMainForm& Form) : Form(Form), SearchOff(*Form.DoSearch) {
+        Cursor.emplace();
+        Form.SearchResults->Clear();
+    }
+    ~TSearchRun() {
+        // The cursor comes back before the sound that tells the search is over.
+        Cursor.reset();
+        Form.SearchResults->SetRows(std::move(Found));
+        const int Rows = Form.SearchResults->RowCount();
+        Form.GroupBox3->setTitle(QStringLiteral("Results: ") + FormatCount(Rows));
+        Platform().PlaySound(TSoundKind::Asterisk);
+        Form.DeleteSearchResults->setEnabled(Rows > 0);
+    }
+    TSearchRun(const TSearchRun&) = delete;
+    TSearchRun& operator=(const TSearchRun&) = delete;
+
+    // Kept out of the model until the end, so the list is redrawn once.
+    TRows Found;
+
+private:
+    TMainForm& Form;
+    TSearchActionOff SearchOff;
+    std::optional<TBusyCursor> Cursor;
+};
+
+// Marks the object of every result row for deletion. When the window closes meanwhile, or a row
+// names no object, the marks set so far are taken back, so that nothing is removed now or by a
+// later deletion. Returns whether every row was marked.
+bool MarkFoundObjects(TPropdumpFile& Propdump, const TSearchResultsModel& Results,
+                      TLongLoop& Loop) {
+    const int Rows = Results.RowCount();
+    int Marked = 0;
+    const auto Unmark = [&] {
+        for (int Row = 0; Row < Marked; ++Row)
+            Propdump.Item(Results.Position(Row) - 1).MarkedForDeletion = false;
+    };
+    try {
+        for (; Marked < Rows; ++Marked) {
+            if (!Loop.Step()) {
+                Unmark();
+                return false;
+            }
+            Propdump.Item(Results.Position(Marked) - 1).MarkedForDeletion = true;
+        }
+    } catch (...) {
+        Unmark();
+        throw;
+    }
+    Loop.Finish();
+    return true;
+}
+
+// The widest date the "Date/Time" column can show, with the margins the view draws around it.
+int DateColumnWidth(const QTreeView& View) {
+    int Widest = 0;
+    for (int Month = 1; Month <= 12; ++Month) {
+        // Every 31st day from 1 January 2000 falls in the next month: each abbreviation once.
+        const int64_t Seconds = 946684800 + int64_t{31} * 86400 * (Month - 1);
+        const QString Text = ToQString(FormatListDateTime(SecondsToDateTime(Seconds)));
+        Widest = std::max(Widest, View.fontMetrics().horizontalAdvance(Text));
+    }
+    const int Margin = View.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &View) + 1;
+    return Widest + 2 * Margin + 2;
+}
+
+} // namespace
+
+void TMainForm::BindSearchHandlers() {
+    // The column widths suit the classic 8-point face; with a wider face, dates would be cut.
+    const int DateColumn = 2;
+    ListView2->header()->resizeSection(
+        DateColumn,
+        std::max(ListView2->header()->sectionSize(DateColumn), DateColumnWidth(*ListView2)));
+    ActionList1->SetHandler(QStringLiteral("DoSearch"), [this] { DoSearchExecute(); });
+    ActionList1->SetHandler(QStringLiteral("DeleteSearchResults"),
+                            [this] { DeleteSearchResultsExecute(); });
+    connect(SpeedButton3, &QToolButton::clicked, this,
+            [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
+    connect(ListView2, &QTreeView::doubleClicked, this,
+            [this] { RunCommand(this, [this] { ListView2DblClick(); }); });
+}
+
+bool TMainForm::SearchBusy() const {
+    return LongLoopRunning() || !DoSearch->isEnabled();
+}
+
+void TMainForm::SpeedButton3Click() {
+    if (SearchBusy())
+        return;
+    TFrmSearch Dialog(this);
+    Dialog.Criteria = SearchCriteria;
+    if (Platform().RunModal(Dialog) != QDialog::Accepted)
+        return;
+    SearchCriteria = Dialog.Criteria;
+    ShowSearchCriteria();
+}
+
+void TMainForm::ShowSearchCriteria() {
+    const QStringList Lines = SearchCriteriaSummary(SearchCriteria);
+    ListBox2->setUpdatesEnabled(false);
+    ListBox2->clear();
+    ListBox2->addItems(Lines);
+    ListBox2->setUpdatesEnabled(true);
+}
+
+void TMainForm::DoSearchExecute() {
+    const int Count = Propdump.Count();
+    if (Count == 0) {
+        BeepMessageDlg(this, QStringLiteral("There are no objects in this propdump."),
+                       TMsgDlgType::Error, QMessageBox::Ok);
+        return;
+    }
+    const TSearchMatcher Matcher(SearchCriteria);
+    TSearchRun Run(*this);
+    TLongLoop Loop(*this, Count);
+    if (Matcher.CriteriaCount() == 0)
+        throw std::runtime_error("No search criteria specified");
+    for (int Index = 0; Index < Count; ++Index) {
+        if (!Loop.Step())
+            return;
+        const TPropObject& Object = Propdump.Item(Index);
+        if (Matcher.Matches(Object))
+            Run.Found.push_back(ResultRow(Index, Object));
+    }
+    Loop.Finish();
+}
+
+void TMainForm::DeleteSearchResultsExecute() {
+    if (BeepMessageDlg(this,
+                       QStringLiteral("All the objects you just found will now be deleted from the "
+                                      "propdump.\r\rIs this what you wanted to do?"),
+                       TMsgDlgType::Confirmation,
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    TBusyCursor Cursor;
+    std::exception_ptr Failure;
+    {
+        TSearchActionOff SearchOff(*DoSearch);
+        TLongLoop Loop(*this, SearchResults->RowCount());
+        try {
+            if (MarkFoundObjects(Propdump, *SearchResults, Loop))
+                Propdump.DeleteMarked();
+        } catch (...) {
+            Failure = std::current_exception();
+        }
+        // Still inside the walk: while the refresh lets the window paint, the rows name
+        // positions that may no longer exist, so nothing may open or delete them.
+        RefreshViews();
+    }
+    ActionList1->Execute(ClearSearchResults);
+    DeleteSearchResults->setEnabled(false);
+    if (Failure)
+        std::rethrow_exception(Failure);
+}
+
+void TMainForm::ListView2DblClick() {
+    if (SearchBusy())
+        return;
+    const QModelIndexList Selected = ListView2->selectionModel()->selectedRows();
+    if (Selected.isEmpty())
+        return;
+    const int Position = SearchResults->Position(Selected.first().row());
+    EditObject(Propdump.Item(Position - 1), true);
+}

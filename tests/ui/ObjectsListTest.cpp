@@ -338,14 +338,20 @@ private slots:
     void doubleClickThatOpensNothingOnlyBeeps_data() {
         QTest::addColumn<int>("ObjectType");
         QTest::addColumn<bool>("OnRow");
-        QTest::newRow("below the rows, nothing selected") << 0 << false;
-        QTest::newRow("zone") << 2 << true;
+        QTest::addColumn<bool>("Vanished");
+        QTest::newRow("below the rows, nothing selected") << 0 << false << false;
+        QTest::newRow("zone") << 2 << true << false;
+        // Shown, but the document lost it before the list was told: no error, no object.
+        QTest::newRow("vanished object") << 0 << true << true;
     }
 
     void doubleClickThatOpensNothingOnlyBeeps() {
         QFETCH(int, ObjectType);
         QFETCH(bool, OnRow);
+        QFETCH(bool, Vanished);
         Load({MakeObject(1, "a", "", "", ObjectType), MakeObject(2, "b", "", "", ObjectType)});
+        if (Vanished)
+            Form->Propdump.Objects.pop_back();
         bool Opened = false;
         Fake->ModalHandlers.enqueue([&](QDialog&) {
             Opened = true;

@@ -688,6 +688,9 @@ void TPropdumpFile::Save(TFileWriter& Writer) {
     if (FileName.empty())
         ThrowFileError(ENOENT, "Cannot save a document without a file name");
     const TSaveTarget target = ResolveSaveTarget(FileName);
+    // Renaming over a file the user may not write would quietly undo a write protection.
+    if (target.Exists && ::access(target.Path.c_str(), W_OK) != 0)
+        ThrowFileError(errno, "Cannot save file \"" + FileName + "\"");
     // The writer knows no file name; the user needs one in the message.
     const auto write = [&](int fd, const char* data, std::size_t size) {
         try {

@@ -26,6 +26,7 @@
 
 #include <climits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,79 +49,44 @@ TPropObject Obj(int32_t Owner, const std::string& Model, int32_t Timestamp = Mom
     return Object;
 }
 
-// The objects most search cases run over; "#" is the position in this list plus one.
+// The objects most cases run over; "#" is the position in this list plus one.
 std::vector<TPropObject> Corpus() {
-    return {
-        Obj(1, "tree01.rwx", Moment, "for sale", "create sign"),
-        Obj(5, "BUSH.rwx", Moment + 100, "FOR SALE"),
-        Obj(7, "bigtree.rwx", -5, "for sale cheap", "create color red"),
-        Obj(50, "", INT32_MAX, "for *", "CREATE SIGN"),
-        Obj(-5, "Tree02", INT32_MIN, "", "create sign"),
-        Obj(57, "treehouse", Moment + 50, "for?"),
-    };
+    return {Obj(1, "tree01.rwx", Moment, "for sale", "create sign"),
+            Obj(5, "BUSH.rwx", Moment + 100, "FOR SALE"),
+            Obj(7, "bigtree.rwx", -5, "for sale cheap", "create color red"),
+            Obj(50, "", INT32_MAX, "for *", "CREATE SIGN"),
+            Obj(-5, "Tree02", INT32_MIN, "", "create sign"),
+            Obj(57, "treehouse", Moment + 50, "for?")};
 }
 
-struct TCriterion {
-    TSearchField Field;
-    bool Exclude = false;
-    bool ExactMatch = false;
-};
-
-TSearchCriteria Criteria(std::initializer_list<TCriterion> On) {
-    TSearchCriteria Result;
-    for (const TCriterion& Item : On) {
-        Result.Fields.Set(Item.Field, true);
-        Result.Exclude.Set(Item.Field, Item.Exclude);
-        Result.ExactMatch.Set(Item.Field, Item.ExactMatch);
-    }
-    return Result;
+// One text criterion switched on, its text in the criterion's own field.
+TSearchCriteria On(TSearchField Field, const std::string& Text, bool Exclude = false,
+                   bool Exact = false) {
+    TSearchCriteria Criteria;
+    Criteria.Fields.Set(Field, true);
+    Criteria.Exclude.Set(Field, Exclude);
+    Criteria.ExactMatch.Set(Field, Exact);
+    std::string* Texts[] = {&Criteria.CitNumsText, &Criteria.ModelsText, &Criteria.DescriptionText,
+                            &Criteria.ActionText};
+    *Texts[Field] = Text;
+    return Criteria;
 }
 
-TSearchCriteria CitNums(const std::string& Text, bool Exclude = false) {
-    TSearchCriteria Result = Criteria({{sfCitNums, Exclude}});
-    Result.CitNumsText = Text;
-    return Result;
-}
-
-TSearchCriteria Models(const std::string& Text, bool Exclude = false) {
-    TSearchCriteria Result = Criteria({{sfModels, Exclude}});
-    Result.ModelsText = Text;
-    return Result;
-}
-
-TSearchCriteria Description(const std::string& Text, bool Exclude = false, bool Exact = false) {
-    TSearchCriteria Result = Criteria({{sfDescription, Exclude, Exact}});
-    Result.DescriptionText = Text;
-    return Result;
-}
-
-TSearchCriteria Action(const std::string& Text, bool Exact = false) {
-    TSearchCriteria Result = Criteria({{sfAction, false, Exact}});
-    Result.ActionText = Text;
-    return Result;
-}
-
-TSearchCriteria Times(const TDateTimeValue* Min, const TDateTimeValue* Max) {
-    TSearchCriteria Result;
-    if (Min) {
-        Result.Fields.Set(sfMinTime, true);
-        Result.MinTime = *Min;
-    }
-    if (Max) {
-        Result.Fields.Set(sfMaxTime, true);
-        Result.MaxTime = *Max;
-    }
-    return Result;
+TSearchCriteria Between(std::optional<int64_t> Earliest, std::optional<int64_t> Latest) {
+    TSearchCriteria Criteria;
+    Criteria.Fields.Set(sfMinTime, Earliest.has_value());
+    Criteria.MinTime = SecondsToDateTime(Earliest.value_or(0));
+    Criteria.Fields.Set(sfMaxTime, Latest.has_value());
+    Criteria.MaxTime = SecondsToDateTime(Latest.value_or(0));
+    return Criteria;
 }
 
 TSearchCriteria ObjType(int32_t Type, bool Exclude) {
-    TSearchCriteria Result = Criteria({{sfObjType, Exclude}});
-    Result.ObjType = Type;
-    return Result;
-}
-
-TDateTimeValue At(int64_t Seconds) {
-    return SecondsToDateTime(Seconds);
+    TSearchCriteria Criteria;
+    Criteria.Fields.Set(sfObjType, true);
+    Criteria.Exclude.Set(sfObjType, Exclude);
+    Criteria.ObjType = Type;
+    return Criteria;
 }
 
 QStringList ListRows(const QListView* List) {
@@ -142,11 +108,13 @@ class SearchTest : public QObject {
     std::unique_ptr<FakePlatform> Fake;
     std::unique_ptr<TMainForm> Form;
 
-    void Load(std::vector<TPropObject> Objects, int Version = 4) {
+    void Load(std::vector<TPropObject> Objects) {
         Form->Propdump.Objects = std::move(Objects);
         Form->Propdump.FileName = "search.pd";
-        Form->Propdump.Version = Version;
+        Form->Propdump.Version = 4;
         Form->RefreshViews();
+        Form->show();
+        Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
         Fake->Reset();
     }
 
@@ -156,19 +124,16 @@ class SearchTest : public QObject {
         Action->trigger();
     }
 
+    QString Cell(int Row, int Column) const {
+        return Form->SearchResults->data(Form->SearchResults->index(Row, Column)).toString();
+    }
+
     // The "#" cells of every row.
     QList<int> Found() const {
         QList<int> Positions;
         for (int Row = 0; Row < Form->SearchResults->RowCount(); ++Row)
-            Positions << Form->SearchResults->data(Form->SearchResults->index(Row, 0)).toInt();
+            Positions << Cell(Row, 0).toInt();
         return Positions;
-    }
-
-    QStringList RowCells(int Row) const {
-        QStringList Cells;
-        for (int Column = 0; Column < TSearchResultsModel::ColumnCount; ++Column)
-            Cells << Form->SearchResults->data(Form->SearchResults->index(Row, Column)).toString();
-        return Cells;
     }
 
     QList<int> Search(const TSearchCriteria& Criteria) {
@@ -177,7 +142,7 @@ class SearchTest : public QObject {
         return Found();
     }
 
-    // After any search: the controls as they are when nothing runs.
+    // The controls as they are whenever nothing runs.
     void VerifyIdle() {
         QVERIFY(Form->DoSearch->isEnabled());
         QVERIFY(!Form->ActionList1->IsSuspended());
@@ -185,24 +150,23 @@ class SearchTest : public QObject {
         QCOMPARE(Form->DeleteSearchResults->isEnabled(), Form->SearchResults->RowCount() > 0);
     }
 
-    void OpenEditor(std::function<void(TFrmSearch&)> Edit, bool Ok) {
+    void EditCriteria(std::function<void(TFrmSearch&)> Edit, bool Ok) {
         Fake->ModalHandlers.enqueue([this, Edit, Ok](QDialog& Dialog) {
             auto* Frm = qobject_cast<TFrmSearch*>(&Dialog);
             if (!Frm || Frm->parent() != Form.get())
                 return int(QDialog::Rejected);
             Edit(*Frm);
-            if (!Ok)
-                return int(QDialog::Rejected);
-            Frm->OkButton->click();
-            return Frm->result();
+            if (Ok)
+                Frm->OkButton->click();
+            return Ok ? Frm->result() : int(QDialog::Rejected);
         });
         QTest::mouseClick(Form->SpeedButton3, Qt::LeftButton);
     }
 
     void DoubleClickRow(int Row) {
-        const QRect Cell = Form->ListView2->visualRect(Form->SearchResults->index(Row, 1));
-        QTest::mouseClick(Form->ListView2->viewport(), Qt::LeftButton, {}, Cell.center());
-        QTest::mouseDClick(Form->ListView2->viewport(), Qt::LeftButton, {}, Cell.center());
+        const QPoint At = Form->ListView2->visualRect(Form->SearchResults->index(Row, 1)).center();
+        QTest::mouseClick(Form->ListView2->viewport(), Qt::LeftButton, {}, At);
+        QTest::mouseDClick(Form->ListView2->viewport(), Qt::LeftButton, {}, At);
     }
 
 private slots:
@@ -221,8 +185,7 @@ private slots:
 
     void criteriaDialogRoundTrip() {
         QCOMPARE(SummaryLines(Form->ListBox2), QStringList{"none"});
-
-        OpenEditor(
+        EditCriteria(
             [](TFrmSearch& Dialog) {
                 Dialog.CitNumsField->click();
                 Dialog.Memo1->SetText("104,2045");
@@ -235,24 +198,22 @@ private slots:
                                    QString::fromUtf8("Include object type: « Zone »")};
         QCOMPARE(SummaryLines(Form->ListBox2), Shown);
         QCOMPARE(Form->SearchCriteria.CitNumsText, std::string("104,2045"));
-        QCOMPARE(Form->SearchCriteria.ObjType, 2);
 
         // The next dialog starts from what was kept; Cancel throws every change away.
         const TSearchCriteria Kept = Form->SearchCriteria;
         QString Reloaded;
-        OpenEditor(
+        EditCriteria(
             [&Reloaded](TFrmSearch& Dialog) {
                 Reloaded = Dialog.Memo1->Text();
                 Dialog.CitNumsField->click();
                 Dialog.ModelsField->click();
-                Dialog.Memo2->SetText("tree*");
             },
             false);
         QCOMPARE(Reloaded, QStringLiteral("104,2045"));
         QVERIFY(Form->SearchCriteria == Kept);
         QCOMPARE(SummaryLines(Form->ListBox2), Shown);
 
-        OpenEditor(
+        EditCriteria(
             [](TFrmSearch& Dialog) {
                 Dialog.CitNumsField->click();
                 Dialog.ObjTypeField->click();
@@ -260,54 +221,46 @@ private slots:
             true);
         QCOMPARE(SummaryLines(Form->ListBox2), QStringList{"none"});
         QVERIFY(Fake->ModalHandlers.isEmpty());
-        // Each dialog lives only as long as its command.
         QVERIFY(Form->findChildren<TFrmSearch*>().isEmpty());
     }
 
     void criteriaFindTheRightObjects_data() {
         QTest::addColumn<TSearchCriteria>("Criteria");
         QTest::addColumn<QList<int>>("Expected");
-        const QList<int> All = {1, 2, 3, 4, 5, 6};
-
-        QTest::newRow("one citnum") << CitNums("5") << QList<int>{2};
-        QTest::newRow("empty piece is skipped") << CitNums("5,,7") << QList<int>{2, 3};
-        QTest::newRow("a blank stays in its piece") << CitNums("5, 7") << QList<int>{2};
-        QTest::newRow("leading zero never equals") << CitNums("05,-5") << QList<int>{5};
-        QTest::newRow("empty citnums included") << CitNums("") << QList<int>{};
-        QTest::newRow("empty citnums excluded") << CitNums("", true) << All;
-        QTest::newRow("citnums excluded") << CitNums("5,7", true) << QList<int>{1, 4, 5, 6};
-
-        QTest::newRow("model patterns") << Models("tree*,BUSH.RWX") << QList<int>{1, 2, 5, 6};
-        QTest::newRow("trailing comma finds empty models")
-            << Models("tree*,") << QList<int>{1, 4, 5, 6};
-        QTest::newRow("empty models excluded") << Models("", true) << All;
-        QTest::newRow("single character wildcard") << Models("tree0?") << QList<int>{5};
-
-        QTest::newRow("plain text is the whole description")
-            << Description("for sale") << QList<int>{1, 2};
-        QTest::newRow("description excluded")
-            << Description("for sale", true) << QList<int>{3, 4, 5, 6};
-        QTest::newRow("description pattern") << Description("for *") << QList<int>{1, 2, 3, 4};
-        QTest::newRow("exact match takes '*' literally")
-            << Description("FOR *", false, true) << QList<int>{4};
-        QTest::newRow("exact action") << Action("create sign", true) << QList<int>{1, 4, 5};
-        QTest::newRow("action pattern") << Action("*color*") << QList<int>{3};
-
-        const TDateTimeValue Early = At(Moment), Late = At(Moment + 100);
-        const TDateTimeValue Middle = At(Moment + 50), Past = At(-1);
-        const TDateTimeValue Year2100 = At(4102444800LL), Year1800 = At(-5364662400LL);
-        QTest::newRow("both bounds included") << Times(&Early, &Late) << QList<int>{1, 2, 6};
-        QTest::newRow("latest only finds stamps before 1970")
-            << Times(nullptr, &Early) << QList<int>{1, 3, 5};
-        QTest::newRow("earliest only") << Times(&Middle, nullptr) << QList<int>{2, 4, 6};
-        QTest::newRow("earliest after latest") << Times(&Late, &Early) << QList<int>{};
-        QTest::newRow("latest beyond 2038") << Times(nullptr, &Year2100) << All;
-        QTest::newRow("earliest before 1901") << Times(&Year1800, &Past) << QList<int>{3, 5};
-
-        TSearchCriteria Both = CitNums("5,7,57");
+        using L = QList<int>;
+        const L All = {1, 2, 3, 4, 5, 6};
+        const int64_t Year2100 = 4102444800LL, Year1800 = -5364662400LL;
+        TSearchCriteria Both = On(sfCitNums, "5,7,57");
         Both.Fields.Set(sfModels, true);
         Both.ModelsText = "*tree*";
-        QTest::newRow("criteria joined by and") << Both << QList<int>{3, 6};
+        // clang-format off
+        QTest::newRow("one citnum") << On(sfCitNums, "5") << L{2};
+        QTest::newRow("empty piece") << On(sfCitNums, "5,,7") << L{2, 3};
+        QTest::newRow("a blank stays in its piece") << On(sfCitNums, "5, 7") << L{2};
+        QTest::newRow("leading zero never equals") << On(sfCitNums, "05,-5") << L{5};
+        QTest::newRow("empty citnums") << On(sfCitNums, "") << L{};
+        QTest::newRow("empty citnums excluded") << On(sfCitNums, "", true) << All;
+        QTest::newRow("citnums excluded") << On(sfCitNums, "5,7", true) << L{1, 4, 5, 6};
+        QTest::newRow("model patterns") << On(sfModels, "tree*,BUSH.RWX") << L{1, 2, 5, 6};
+        QTest::newRow("trailing comma") << On(sfModels, "tree*,") << L{1, 4, 5, 6};
+        QTest::newRow("empty models excluded") << On(sfModels, "", true) << All;
+        QTest::newRow("plain text is whole text") << On(sfDescription, "for sale") << L{1, 2};
+        QTest::newRow("excluded text") << On(sfDescription, "for sale", true) << L{3, 4, 5, 6};
+        QTest::newRow("description pattern") << On(sfDescription, "for *") << L{1, 2, 3, 4};
+        QTest::newRow("exact: '*' as it is") << On(sfDescription, "FOR *", false, true) << L{4};
+        QTest::newRow("exact action") << On(sfAction, "create sign", false, true) << L{1, 4, 5};
+        QTest::newRow("action pattern") << On(sfAction, "*color*") << L{3};
+        QTest::newRow("both bounds included") << Between(Moment, Moment + 100) << L{1, 2, 6};
+        QTest::newRow("latest only: before 1970 too") << Between({}, Moment) << L{1, 3, 5};
+        QTest::newRow("earliest only") << Between(Moment + 50, {}) << L{2, 4, 6};
+        QTest::newRow("earliest after latest") << Between(Moment + 100, Moment) << L{};
+        QTest::newRow("latest beyond 2038") << Between({}, Year2100) << All;
+        QTest::newRow("earliest before 1901") << Between(Year1800, -1) << L{3, 5};
+        QTest::newRow("criteria joined by and") << Both << L{3, 6};
+        // Objects of version 2 and 3 files, like all of these, have type 0.
+        QTest::newRow("type Zone excluded") << ObjType(2, true) << All;
+        QTest::newRow("type Zone") << ObjType(2, false) << L{};
+        // clang-format on
     }
 
     void criteriaFindTheRightObjects() {
@@ -322,12 +275,6 @@ private slots:
         VerifyIdle();
     }
 
-    void objectTypeOverAVersion3File() {
-        Load({Obj(1, "a"), Obj(2, "b")}, 3);
-        QCOMPARE(Search(ObjType(2, true)), QList<int>({1, 2}));
-        QCOMPARE(Search(ObjType(2, false)), QList<int>());
-    }
-
     void rowsShowTheObjects() {
         std::vector<TPropObject> Objects = {Obj(1, "one.rwx"),
                                             Obj(5, "box.rwx"),
@@ -340,18 +287,20 @@ private slots:
         Objects[1].Z = 12345;
         Objects[1].Yaw = 900;
         Load(Objects);
-        QCOMPARE(Search(CitNums("5")), QList<int>({2, 4, 5, 6}));
-        QCOMPARE(RowCells(0), QStringList({"2", "5", "09 Sep 2001 01:46:40",
-                                           "12.345N 6.789E 1.50a 90.0", "box.rwx"}));
-        QCOMPARE(RowCells(1)[2], QStringLiteral("01 Jan 1970 00:00:00"));
-        QCOMPARE(RowCells(1)[4], QString::fromUtf8("« Zone »"));
-        QCOMPARE(RowCells(2)[4], QStringLiteral("t1.rwx"));
-        QCOMPARE(RowCells(3)[4], QString());
+        QCOMPARE(Search(On(sfCitNums, "5")), QList<int>({2, 4, 5, 6}));
+        const QStringList First = {"2", "5", "09 Sep 2001 01:46:40", "12.345N 6.789E 1.50a 90.0",
+                                   "box.rwx"};
+        for (int Column = 0; Column < First.size(); ++Column)
+            QCOMPARE(Cell(0, Column), First[Column]);
+        QCOMPARE(Cell(1, 2), QStringLiteral("01 Jan 1970 00:00:00"));
+        QCOMPARE(Cell(1, 4), QString::fromUtf8("« Zone »"));
+        QCOMPARE(Cell(2, 4), QStringLiteral("t1.rwx"));
+        QCOMPARE(Cell(3, 4), QString());
     }
 
     void countIsShownWithThousandsSeparator() {
         Load(std::vector<TPropObject>(1234, Obj(3, "m")));
-        Search(CitNums("3"));
+        Search(On(sfCitNums, "3"));
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 1,234"));
     }
 
@@ -359,25 +308,20 @@ private slots:
         Load({});
         Form->SearchResults->SetRows({TSearchResultsModel::MakeRow(9, "1", "d", "l", "m")});
         Form->GroupBox3->setTitle("Results: 1");
-        Fake->Reset();
-
         Click("DoSearch");
-        QCOMPARE(Fake->Messages.size(), 1);
-        QCOMPARE(Fake->Messages[0].Text, QStringLiteral("There are no objects in this propdump."));
+        QCOMPARE(Fake->Log,
+                 QStringList({"sound Asterisk", "message There are no objects in this propdump."}));
         QCOMPARE(Fake->Messages[0].Type, TMsgDlgType::Error);
         QCOMPARE(Fake->Messages[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(Fake->Log, QStringList({"sound Asterisk", "message " + Fake->Messages[0].Text}));
         QCOMPARE(Found(), QList<int>{9});
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 1"));
-        QVERIFY(Form->DoSearch->isEnabled());
     }
 
     void noCriteriaClearsAndRestoresFirst() {
         Load(Corpus());
-        Search(CitNums("5"));
+        Search(On(sfCitNums, "5"));
         Fake->Reset();
         Search(TSearchCriteria());
-        QCOMPARE(Fake->Errors, QStringList{"No search criteria specified."});
         QCOMPARE(Fake->Log, QStringList({"cursor push", "cursor pop", "sound Asterisk",
                                          "error No search criteria specified."}));
         QCOMPARE(Found(), QList<int>());
@@ -387,7 +331,7 @@ private slots:
 
     void clearAfterASearch() {
         Load(Corpus());
-        Search(CitNums("5"));
+        Search(On(sfCitNums, "5"));
         Fake->Reset();
         Click("ClearSearchResults");
         QCOMPARE(Found(), QList<int>());
@@ -399,8 +343,7 @@ private slots:
 
     void deleteRemovesExactlyTheFoundObjects() {
         Load(Corpus());
-        Search(CitNums("5,7"));
-        Fake->Reset();
+        Search(On(sfCitNums, "5,7"));
         Fake->MessageAnswers.enqueue(QMessageBox::No);
         Click("DeleteSearchResults");
         QCOMPARE(Fake->Messages.size(), 1);
@@ -411,10 +354,9 @@ private slots:
         QCOMPARE(Fake->Messages[0].Buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(Form->Propdump.Count(), 6);
         QCOMPARE(Found(), QList<int>({2, 3}));
-        QVERIFY(Form->DeleteSearchResults->isEnabled());
-
         QVERIFY(ListRows(Form->CitNumList).contains("5"));
         QVERIFY(ListRows(Form->ModelList).contains("BUSH.rwx"));
+
         Fake->MessageAnswers.enqueue(QMessageBox::Yes);
         Click("DeleteSearchResults");
         QStringList Owners;
@@ -429,15 +371,12 @@ private slots:
         QVERIFY(!ListRows(Form->ModelList).contains("BUSH.rwx"));
         QCOMPARE(Found(), QList<int>());
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 0"));
-        QVERIFY(!Form->DeleteSearchResults->isEnabled());
         VerifyIdle();
     }
 
     void doubleClickOpensTheObjectReadOnly() {
         Load(Corpus());
-        Form->show();
-        Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
-        Search(CitNums("5,57"));
+        Search(On(sfCitNums, "5,57"));
         const TPropObject* Shown = nullptr;
         bool ReadOnly = false;
         Fake->ModalHandlers.enqueue([&](QDialog& Dialog) {
@@ -451,7 +390,6 @@ private slots:
         QCOMPARE(Shown, &Form->Propdump.Objects[5]);
         QVERIFY(ReadOnly);
 
-        // Nothing selected: nothing opens.
         Fake->ModalHandlers.enqueue([](QDialog&) { return int(QDialog::Rejected); });
         Form->ListView2->clearSelection();
         Form->ListView2DblClick();
@@ -461,34 +399,29 @@ private slots:
     // While the walk yields, nothing may change the rows, the criteria in use or the document.
     void searchCannotBeDisturbedWhileItRuns() {
         Load(Corpus());
-        Form->show();
-        Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
-        Search(CitNums("1"));
         TLongLoop::SetYieldInterval(0);
         Fake->ModalHandlers.enqueue([](QDialog&) { return int(QDialog::Accepted); });
-        int Calls = 0;
         Fake->OnProcessEvents = [&] {
-            if (++Calls != 3)
+            if (Form->ProgressBar1->value() != 3)
                 return;
             QVERIFY(!Form->DoSearch->isEnabled());
             QTest::mouseClick(Form->SpeedButton3, Qt::LeftButton);
             // Read live, this would turn the rest of the walk upside down.
             Form->SearchCriteria.Exclude.Set(sfCitNums, true);
         };
-        QCOMPARE(Search(CitNums("5,7")), QList<int>({2, 3}));
+        QCOMPARE(Search(On(sfCitNums, "5,7")), QList<int>({2, 3}));
         QCOMPARE(Fake->ModalHandlers.size(), 1);
         VerifyIdle();
     }
 
     void closingStopsTheSearchAndKeepsWhatItFound() {
         Load(Corpus());
-        Form->show();
         TLongLoop::SetYieldInterval(0);
         Fake->OnProcessEvents = [&] {
             if (Form->ProgressBar1->value() == 4)
                 Form->close();
         };
-        QCOMPARE(Search(CitNums("5,7,57")), QList<int>({2, 3}));
+        QCOMPARE(Search(On(sfCitNums, "5,7,57")), QList<int>({2, 3}));
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 2"));
         VerifyIdle();
         QTRY_VERIFY(!Form->isVisible());
@@ -496,9 +429,7 @@ private slots:
 
     void closingDuringADeletionRemovesNothing() {
         Load(Corpus());
-        Form->show();
-        Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
-        Search(CitNums("5,7,57"));
+        Search(On(sfCitNums, "5,7,57"));
         TLongLoop::SetYieldInterval(0);
         Fake->MessageAnswers.enqueue(QMessageBox::Yes);
         Fake->ModalHandlers.enqueue([](QDialog&) { return int(QDialog::Rejected); });

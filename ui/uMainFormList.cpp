@@ -65,6 +65,10 @@ void TMainForm::HeaderControl1SectionResize(int) {
 }
 
 void TMainForm::ListBox1DblClick() {
+    // A search, a deletion or a bulk edit is walking the objects: an editor opened now would
+    // change them under it.
+    if (SearchBusy())
+        return;
     const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
     // A row the document no longer has counts as no selection: there is no object to open.
     const int Row = Selected.isEmpty() ? -1 : Selected.first().row();

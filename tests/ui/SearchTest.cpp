@@ -406,6 +406,8 @@ private slots:
                 return;
             QVERIFY(!Form->DoSearch->isEnabled());
             QTest::mouseClick(Form->SpeedButton3, Qt::LeftButton);
+            Form->ListBox1->setCurrentIndex(Form->ListBox1->model()->index(0, 0));
+            Form->ListBox1DblClick();
             // Read live, this would turn the rest of the walk upside down.
             Form->SearchCriteria.Exclude.Set(sfCitNums, true);
         };

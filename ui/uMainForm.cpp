@@ -245,7 +245,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
 TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateActions() {
-    struct TActionSpec {
+    struct TActionEntry {
         QAction*& Target;
         const char* Name;
         const char* Caption;
@@ -254,7 +254,7 @@ void TMainForm::CreateActions() {
         bool Enabled;
         TActionList::THandler Handler;
     };
-    const TActionSpec Specs[] = {
+    const TActionEntry Entries[] = {
         {OpenFile, "OpenFile", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), 0, true,
          [this] { OpenFileExecute(); }},
         {SaveFile, "SaveFile", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), 1, false,
@@ -281,16 +281,16 @@ void TMainForm::CreateActions() {
          true,
          [this] { ClearSearchResultsExecute(); }},
     };
-    for (const TActionSpec& Spec : Specs) {
-        QAction* Action = ActionList1->Add(QString::fromLatin1(Spec.Name),
-                                           QString::fromLatin1(Spec.Caption), Spec.Handler);
-        Action->setShortcut(Spec.Shortcut);
-        if (Spec.Image >= 0)
-            Action->setIcon(ImageList1(Spec.Image));
-        Action->setEnabled(Spec.Enabled);
+    for (const TActionEntry& Entry : Entries) {
+        QAction* Action = ActionList1->Add(QString::fromLatin1(Entry.Name),
+                                           QString::fromLatin1(Entry.Caption), Entry.Handler);
+        Action->setShortcut(Entry.Shortcut);
+        if (Entry.Image >= 0)
+            Action->setIcon(ImageList1(Entry.Image));
+        Action->setEnabled(Entry.Enabled);
         // Shortcuts work wherever the focus is in the window.
         addAction(Action);
-        Spec.Target = Action;
+        Entry.Target = Action;
     }
 }
 

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int Zone = 2;
 
-struct TObjectSpec {
+struct TObjectFields {
     int32_t Owner;
     const char* Model;
     int32_t ObjectType = 0;
@@ -47,14 +47,14 @@ private:
     std::unique_ptr<FakePlatform> Fake;
     std::unique_ptr<TMainForm> Form;
 
-    // An open version-4 document holding Specs, shown as after a load; the fake forgets that.
-    void OpenDocument(const QList<TObjectSpec>& Specs) {
+    // An open version-4 document holding the Wanted objects, shown as after a load; the fake forgets that.
+    void OpenDocument(const QList<TObjectFields>& Wanted) {
         Form->Propdump.Clear();
-        for (const TObjectSpec& Spec : Specs) {
+        for (const TObjectFields& Fields : Wanted) {
             TPropObject Object;
-            Object.Owner = Spec.Owner;
-            Object.Model = Spec.Model;
-            Object.ObjectType = Spec.ObjectType;
+            Object.Owner = Fields.Owner;
+            Object.Model = Fields.Model;
+            Object.ObjectType = Fields.ObjectType;
             Form->Propdump.Objects.push_back(Object);
         }
         Form->Propdump.FileName = "/nowhere/bulk.pd";
@@ -165,10 +165,10 @@ private slots:
     }
 
     void citNumReportsLargeCountsWithSeparators() {
-        QList<TObjectSpec> Specs;
+        QList<TObjectFields> Wanted;
         for (int Index = 0; Index < 1500; ++Index)
-            Specs.append({Index % 3, "m"});
-        OpenDocument(Specs);
+            Wanted.append({Index % 3, "m"});
+        OpenDocument(Wanted);
         ReplaceCitNum("-1", "2147483647");
         VerifyReport("Models changed: 1,500");
         QCOMPARE(Rows(Form->CitNumList), QStringList({"2147483647"}));

@@ -4,6 +4,7 @@
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
+#include "ui/DialogLook.h"
 #include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
@@ -432,6 +433,14 @@ void TMainForm::CreateSearchTab() {
         AddSpeedButton(TabSheet4, "SpeedButton4", QRect(592, 32, 81, 22), DoSearch, false);
     SpeedButton5 = AddSpeedButton(TabSheet4, "SpeedButton5", QRect(592, 56, 81, 22),
                                   ClearSearchResults, false);
+    // The style's pictures stand in where the desktop has no icon theme; a QIcon greys itself
+    // out while its action is disabled, which gives the search button its second state.
+    SpeedButton3->setIcon(QIcon(ThemePixmap(QStringLiteral("document-properties"),
+                                            QStyle::SP_FileDialogDetailedView, 16)));
+    DoSearch->setIcon(
+        QIcon(ThemePixmap(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView, 16)));
+    ClearSearchResults->setIcon(
+        QIcon(ThemePixmap(QStringLiteral("edit-clear"), QStyle::SP_DialogResetButton, 16)));
 
     GroupBox3 = Named(new QGroupBox(QStringLiteral("Results: 0"), TabSheet4), "GroupBox3");
     GroupBox3->setGeometry(8, 88, 665, 129);

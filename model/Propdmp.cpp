@@ -415,17 +415,33 @@ struct TLoaded {
 template <class TChunks>
 TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
     std::size_t lines = 0;
-    ForEachLine(forEachChunk, [&](std::string_view) { ++lines; });
+    std::size_t bytes = 0;
+    ForEachLine(
+        [&](auto&& onChunk) {
+            forEachChunk([&](std::string_view chunk) {
+                bytes += chunk.size();
+                return onChunk(chunk);
+            });
+        },
+        [&](std::string_view) { ++lines; });
     if (lines == 0)
         throw EPropdumpError("File contains no data");
 
     TLoaded loaded;
     loaded.Version = version;
     const bool hasHeader = version == 0;
-    loaded.Objects.reserve(hasHeader ? lines - 1 : lines);
-    int lineNumber = 0;
+    // No object line is shorter than nine one-digit integers with their blanks, so a file of
+    // blank lines cannot make the list ask for far more room than the file could ever fill.
+    constexpr std::size_t ShortestObjectLine = 17;
+    const std::size_t objectLines = hasHeader ? lines - 1 : lines;
+    loaded.Objects.reserve(std::min(objectLines, bytes / ShortestObjectLine + 1));
+    std::size_t lineNumber = 0;
+    const auto changedWhileRead = [] {
+        return EPropdumpError("The file changed while it was being read");
+    };
     ForEachLine(forEachChunk, [&](std::string_view line) {
-        ++lineNumber;
+        if (++lineNumber > lines)
+            throw changedWhileRead();
         if (hasHeader && lineNumber == 1) {
             loaded.Version = ReadHeader(line);
             return;
@@ -435,11 +451,15 @@ TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
         case TParseError::None:
             return;
         case TParseError::Version:
-            throw EPropdumpError(VersionMessage(loaded.Version), lineNumber);
+            throw EPropdumpError(VersionMessage(loaded.Version), static_cast<int>(lineNumber));
         case TParseError::Format:
-            throw EPropdumpError(LineFormatMessage, lineNumber);
+            throw EPropdumpError(LineFormatMessage, static_cast<int>(lineNumber));
         }
     });
+    // Another program may have cut the file short between the two walks; what is left must not
+    // pass for the whole document.
+    if (lineNumber != lines)
+        throw changedWhileRead();
     return loaded;
 }
 

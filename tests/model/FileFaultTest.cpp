@@ -411,6 +411,20 @@ TEST(FileFault, LineOfAHundredMegabytes) {
     EXPECT_EQ(doc.FileName, "claims");
 }
 
+TEST(FileFault, FileOfBlankLinesFailsAtItsFirstLineWithoutExhaustingMemory) {
+    // Room for one object per line would be over 30 GB here; the load must fail on the line.
+    const std::string blank(200 * 1000 * 1000, '\n');
+    TPropdumpFile doc;
+    try {
+        doc.LoadFromMemory(blank, "blank", 3);
+        ADD_FAILURE() << "a file of blank lines loaded";
+    } catch (const EPropdumpError& e) {
+        EXPECT_STREQ(e.what(), "Line format not understood");
+        EXPECT_EQ(e.LineNumber, 1);
+    }
+    EXPECT_EQ(doc.FileName, "");
+}
+
 TEST(FileFault, TenMillionShortLinesInProportionateMemory) {
     if (UnderAddressSanitizer)
         GTEST_SKIP() << "ten million objects take minutes under AddressSanitizer; the normal build "

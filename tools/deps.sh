@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
+    locales
 )
 
 missing=()

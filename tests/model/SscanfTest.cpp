@@ -1,8 +1,10 @@
 #include "model/CFunctions.h"
+#include "text/PositionInfo.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -203,18 +205,39 @@ TEST(Sscanf, CharBufferNeverOverrunsInputOrBuffer) {
     EXPECT_EQ(std::string(buf, 6), "######");
 }
 
+// A locale whose decimal separator is the comma. Fresh machines rarely have one installed, so
+// one is compiled into a scratch folder when the locale sources are there.
+bool SelectDecimalCommaLocale() {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        return true;
+    const std::string dir = ::testing::TempDir() + "propdump-locales";
+    const std::string command = "mkdir -p '" + dir + "' && localedef -i de_DE -f UTF-8 '" + dir +
+                                "/de_DE.UTF-8' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return false;
+    ::setenv("LOCPATH", dir.c_str(), 1);
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
 TEST(Sscanf, ReadsThePointWhateverTheLocale) {
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
-        GTEST_SKIP() << "locale de_DE.UTF-8 not installed";
+    if (!SelectDecimalCommaLocale())
+        GTEST_SKIP() << "no decimal-comma locale can be had here";
+    const std::string separator = std::localeconv()->decimal_point;
     long double value = 0;
     const int count = Sscanf("12.5E", "%g", {&value});
     long double comma = 0;
     const int commaCount = Sscanf("12,5", "%g", {&comma});
+    const TObjectPosition typed = TextToPosition("12.345N 6.789E 1.5a 90.5");
     std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(separator, ",");
     EXPECT_EQ(count, 1);
     EXPECT_EQ(value, 12.5L);
     EXPECT_EQ(commaCount, 1);
     EXPECT_EQ(comma, 12.0L);
+    EXPECT_EQ(typed.Z, 12345);
+    EXPECT_EQ(typed.X, -6789);
+    EXPECT_EQ(typed.Y, 1500);
+    EXPECT_EQ(typed.Yaw, 905);
 }
 
 TEST(Sscanf, SurvivesArbitraryBytes) {

@@ -456,6 +456,23 @@ TEST(PropdumpFileLists, DistinctOwnersAndModelsInOrderOfFirstUse) {
               (std::vector<std::string>{"5", "7", "-1", "2147483647", "-2147483648"}));
     EXPECT_EQ(doc.GetModelNames(), (std::vector<std::string>{"Box", "tree", "\xC9t\xE9", "\x9A", "box "}));
     EXPECT_TRUE(TPropdumpFile().GetModelNames().empty());
+
+    // Enough distinct values to make the sets grow several times, each met twice.
+    TPropdumpFile large;
+    std::vector<std::string> owners, models;
+    for (int i = 0; i < 5000; ++i) {
+        owners.push_back(std::to_string(i * 1024 - 2500000));
+        models.push_back("model" + std::to_string(i));
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 5000; ++i) {
+            TPropObject& o = large.Objects.emplace_back();
+            o.Owner = std::stoi(owners[i]);
+            o.Model = round == 0 ? models[i] : "MODEL" + std::to_string(i);
+        }
+    }
+    EXPECT_EQ(large.GetCitizenNumbers(), owners);
+    EXPECT_EQ(large.GetModelNames(), models);
 }
 
 TEST(PropdumpFileLists, DeleteMarkedKeepsTheOrderOfTheRest) {

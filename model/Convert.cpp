@@ -4,7 +4,12 @@
 // characters make the text invalid, so what the user typed is never read as something else.
 int32_t StrToInt(std::string_view Text) {
     auto invalid = [Text] {
-        return EConvertError("'" + std::string(Text) + "' is not a valid integer value");
+        std::string message;
+        message.reserve(Text.size() + 32);
+        message += '\'';
+        message.append(Text);
+        message += "' is not a valid integer value";
+        return EConvertError(message);
     };
     std::size_t i = 0;
     const bool negative = !Text.empty() && Text[0] == '-';

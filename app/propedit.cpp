@@ -8,8 +8,9 @@
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);
+    // No display name: Qt would append it to every window title, and the dialogs' captions
+    // ("Edit Object", ...) must read exactly as they are.
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
 
     TMainForm MainForm;
     MainForm.show();

@@ -3,6 +3,7 @@
 // are gone or are folders, a line of 100 MB and a file of ten million lines.
 
 #include "model/Propdmp.h"
+#include "tests/model/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -51,46 +52,11 @@ uid_t ChildUser() {
     return ::geteuid() == 0 ? Nobody : ::geteuid();
 }
 
-class TScratchDir {
-public:
-    TScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "propdump-fault-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::system_error(errno, std::generic_category(), "mkdtemp");
-        Path = pattern;
-    }
-    ~TScratchDir() {
-        std::error_code ignored;
-        fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(Path, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
-    // Hands the folder (and the named files in it) to the user the child process runs as.
-    void GiveToChildUser(const std::vector<std::string>& names = {}) const {
-        ASSERT_EQ(::chown(Path.c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
-        for (const std::string& name : names)
-            ASSERT_EQ(::chown((*this / name).c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
-    }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(Path))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path Path;
-};
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+// Hands the folder (and the named files in it) to the user the child process runs as.
+void GiveToChildUser(const TScratchDir& dir, const std::vector<std::string>& names = {}) {
+    ASSERT_EQ(::chown(dir.Path.c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
+    for (const std::string& name : names)
+        ASSERT_EQ(::chown((dir / name).c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
 }
 
 // Outcomes a child reports through its exit status.
@@ -189,7 +155,7 @@ TEST(FileFault, SaveWithoutWritePermissionKeepsTheOldFile) {
     TScratchDir dir;
     WriteBytes(dir / "f", "old contents");
     WriteBytes(dir / "readonly", "old contents");
-    dir.GiveToChildUser({"f", "readonly"});
+    GiveToChildUser(dir, {"f", "readonly"});
     TPropdumpFile doc = Document(50, 4, dir / "f");
 
     // A folder the user cannot write into: no temporary file can be made beside the old one.
@@ -364,7 +330,7 @@ TEST(FileFault, LoadingWhatIsNotAReadableFileChangesNothing) {
         EXPECT_EQ(doc.Version, 2);
     }
 
-    dir.GiveToChildUser({"secret"});
+    GiveToChildUser(dir, {"secret"});
     EXPECT_EQ(RunAsChildUser([&] {
                   try {
                       doc.LoadFromFile(dir / "secret", 0);

@@ -1,4 +1,5 @@
 #include "model/Propdmp.h"
+#include "tests/model/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -25,42 +26,6 @@ namespace {
 const std::string Header = "propdump version 2\r\n";
 const std::string Line1 = "104 1000000000 -6789 1500 12345 900 9 7 0 box01.rwxred box";
 const std::string Line2 = "5 6 7 8 9 10 4 0 2 treeok";
-
-class TTempDir {
-public:
-    TTempDir() {
-        std::string pattern = (fs::temp_directory_path() / "propdump-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::system_error(errno, std::generic_category(), "mkdtemp");
-        Path = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ignored;
-        fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(Path, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(Path))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path Path;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 // A document in a known state, to see that a failed load leaves it alone.
 TPropdumpFile PreparedDocument() {
@@ -212,7 +177,7 @@ TEST(PropdumpFileLoad, FailedLoadLeavesTheDocumentAsItWas) {
     EXPECT_THROW(doc.LoadFromMemory(Line1 + "\r\n", "new", 0), EPropdumpVersionUnknown);
     ExpectPrepared(doc, "header-less file read for its header");
 
-    TTempDir dir;
+    TScratchDir dir;
     EXPECT_THROW(doc.LoadFromFile(dir / "missing", 0), std::system_error);
     EXPECT_THROW(doc.LoadFromFile(dir.Path.string(), 0), std::system_error);
     ExpectPrepared(doc, "file that cannot be read");
@@ -258,8 +223,8 @@ TEST(PropdumpFileLoad, FileReadsLikeMemoryAcrossReadBlocks) {
         while (text.size() < 3 * 1024 * 1024)
             text += Line1 + ends[rng() % 3];
 
-        TTempDir dir;
-        WriteFile(dir / "f", text);
+        TScratchDir dir;
+        WriteBytes(dir / "f", text);
         TPropdumpFile fromFile, fromMemory;
         fromFile.LoadFromFile(dir / "f", 0);
         fromMemory.LoadFromMemory(text, dir / "f", 0);
@@ -272,11 +237,11 @@ TEST(PropdumpFileLoad, FileReadsLikeMemoryAcrossReadBlocks) {
 }
 
 TEST(PropdumpFileSave, WritesHeaderAndCrLfLines) {
-    TTempDir dir;
+    TScratchDir dir;
     TPropdumpFile doc;
     doc.LoadFromMemory(Line1 + "\n" + Line2 + "\n", dir / "out", 2);
     doc.Save();
-    EXPECT_EQ(ReadFile(dir / "out"), Header + Line1 + "\r\n" + Line2 + "\r\n");
+    EXPECT_EQ(ReadBytes(dir / "out"), Header + Line1 + "\r\n" + Line2 + "\r\n");
 
     doc.Clear();
     EXPECT_EQ(doc.Count(), 0);
@@ -285,13 +250,13 @@ TEST(PropdumpFileSave, WritesHeaderAndCrLfLines) {
     doc.FileName = dir / "empty";
     doc.Version = 4;
     doc.Save();
-    EXPECT_EQ(ReadFile(dir / "empty"), "propdump version 4\r\n");
+    EXPECT_EQ(ReadBytes(dir / "empty"), "propdump version 4\r\n");
 }
 
 TEST(PropdumpFileSave, RefusesWhatCannotBeWrittenWithoutTouchingTheFile) {
-    TTempDir dir;
+    TScratchDir dir;
     const std::string old = "old contents";
-    WriteFile(dir / "f", old);
+    WriteBytes(dir / "f", old);
 
     TPropdumpFile doc;
     doc.LoadFromMemory(Header + Line1 + "\n" + Line2 + "\n" + Line2, dir / "f", 0);
@@ -313,16 +278,16 @@ TEST(PropdumpFileSave, RefusesWhatCannotBeWrittenWithoutTouchingTheFile) {
     } catch (const EPropdumpError& e) {
         EXPECT_STREQ(e.what(), "'7' is not a known propdump file version");
     }
-    EXPECT_EQ(ReadFile(dir / "f"), old);
+    EXPECT_EQ(ReadBytes(dir / "f"), old);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"});
 }
 
 TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {
-    TTempDir dir;
+    TScratchDir dir;
     std::string old = Header;
     for (int i = 0; i < 1000; ++i)
         old += Line1 + "\r\n";
-    WriteFile(dir / "f", old);
+    WriteBytes(dir / "f", old);
 
     TPropdumpFile doc;
     doc.LoadFromFile(dir / "f", 0);
@@ -340,7 +305,7 @@ TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {
             EXPECT_NE(std::string(e.what()).find(dir / "f"), std::string::npos) << e.what();
         }
         EXPECT_EQ(writer.Written, limit);
-        EXPECT_TRUE(ReadFile(dir / "f") == old) << "old file changed, limit " << limit;
+        EXPECT_TRUE(ReadBytes(dir / "f") == old) << "old file changed, limit " << limit;
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"}) << "temporary file left behind";
     }
     TFailingWriter enough(SIZE_MAX);
@@ -353,19 +318,19 @@ TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {
 TEST(PropdumpFileSave, UnwritableFolderKeepsTheOldFile) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root writes into read-only folders; the failing writer covers this path";
-    TTempDir dir;
-    WriteFile(dir / "f", "old");
+    TScratchDir dir;
+    WriteBytes(dir / "f", "old");
     fs::permissions(dir.Path, fs::perms::owner_read | fs::perms::owner_exec);
     TPropdumpFile doc;
     doc.LoadFromMemory(Header + Line1, dir / "f", 0);
     EXPECT_THROW(doc.Save(), std::system_error);
-    EXPECT_EQ(ReadFile(dir / "f"), "old");
+    EXPECT_EQ(ReadBytes(dir / "f"), "old");
 }
 
 TEST(PropdumpFileSave, KeepsLinksAndPermissions) {
-    TTempDir dir;
+    TScratchDir dir;
     fs::create_directory(dir / "real");
-    WriteFile(dir / "real/target", "old");
+    WriteBytes(dir / "real/target", "old");
     fs::permissions(dir / "real/target", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("real/target", dir / "link");
     fs::create_symlink("link", dir / "link2"); // a link to a link
@@ -376,7 +341,7 @@ TEST(PropdumpFileSave, KeepsLinksAndPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir / "link2"));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(fs::read_symlink(dir / "link"), "real/target");
-    EXPECT_EQ(ReadFile(dir / "real/target"), Header + Line1 + "\r\n");
+    EXPECT_EQ(ReadBytes(dir / "real/target"), Header + Line1 + "\r\n");
     EXPECT_EQ(fs::status(dir / "real/target").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link", "link2", "real"}));
@@ -391,7 +356,7 @@ TEST(PropdumpFileSave, KeepsLinksAndPermissions) {
 }
 
 TEST(PropdumpFileSave, PipeIsWrittenInPlace) {
-    TTempDir dir;
+    TScratchDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     const int reader = ::open((dir / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -407,7 +372,7 @@ TEST(PropdumpFileSave, PipeIsWrittenInPlace) {
 
 TEST(PropdumpFileSave, SavedDocumentLoadsBackUnchanged) {
     std::mt19937_64 rng(5);
-    TTempDir dir;
+    TScratchDir dir;
     for (const int version : {2, 3, 4}) {
         TPropdumpFile doc;
         doc.FileName = dir / ("v" + std::to_string(version));

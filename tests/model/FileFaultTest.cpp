@@ -132,23 +132,6 @@ std::string SavedBytes(TPropdumpFile Doc, const std::string& Path) {
     return ReadBytes(Path);
 }
 
-// Fails like an I/O error once Limit bytes have gone through.
-class TBreakingWriter : public TFileWriter {
-public:
-    TBreakingWriter(std::size_t Limit, int Error) : Limit(Limit), Error(Error) {}
-    void Write(int Fd, const char* Data, std::size_t Size) override {
-        const std::size_t n = std::min(Size, Limit - Written);
-        if (n > 0 && ::write(Fd, Data, n) != static_cast<ssize_t>(n))
-            throw std::system_error(errno, std::generic_category(), "write");
-        Written += n;
-        if (n < Size)
-            throw std::system_error(Error, std::generic_category(), "write");
-    }
-    std::size_t Limit;
-    int Error;
-    std::size_t Written = 0;
-};
-
 } // namespace
 
 TEST(FileFault, SaveWithoutWritePermissionKeepsTheOldFile) {
@@ -227,7 +210,7 @@ TEST(FileFault, WriteFailingPartWayLeavesNoFileBehind) {
     fs::remove(dir / "reference");
     for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, full / 2, full - 1}) {
         for (const int error : {EIO, ENOSPC, EDQUOT}) {
-            TBreakingWriter writer(limit, error);
+            TFailingWriter writer(limit, error);
             try {
                 doc.Save(writer);
                 ADD_FAILURE() << "saved with a writer failing after " << limit;
@@ -237,7 +220,7 @@ TEST(FileFault, WriteFailingPartWayLeavesNoFileBehind) {
             EXPECT_TRUE(dir.Entries().empty()) << "limit " << limit << ", error " << error;
         }
     }
-    TBreakingWriter enough(full, EIO);
+    TFailingWriter enough(full, EIO);
     doc.Save(enough);
     EXPECT_EQ(fs::file_size(dir / "new"), full);
 }

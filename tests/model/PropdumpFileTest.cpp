@@ -50,22 +50,6 @@ std::vector<int32_t> Owners(const TPropdumpFile& doc) {
     return owners;
 }
 
-// Writes through to the file until Limit bytes are out, then fails like a full disk.
-class TFailingWriter : public TFileWriter {
-public:
-    explicit TFailingWriter(std::size_t limit) : Limit(limit) {}
-    void Write(int Fd, const char* Data, std::size_t Size) override {
-        const std::size_t n = std::min(Size, Limit - Written);
-        if (n > 0 && ::write(Fd, Data, n) != static_cast<ssize_t>(n))
-            throw std::system_error(errno, std::generic_category(), "write");
-        Written += n;
-        if (n < Size)
-            throw std::system_error(ENOSPC, std::generic_category(), "write");
-    }
-    std::size_t Limit;
-    std::size_t Written = 0;
-};
-
 } // namespace
 
 static_assert(!std::is_base_of_v<EPropdumpError, EPropdumpVersionUnknown>,

@@ -1,7 +1,7 @@
 #pragma once
 
 // A private folder for a test's files, removed with everything in it (read-only entries too),
-// and whole-file reads and writes.
+// whole-file reads and writes, and a writer that fails part-way.
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +12,10 @@
 #include <system_error>
 #include <vector>
 
+#include "model/Propdmp.h"
+
 #include <stdlib.h>
+#include <unistd.h>
 
 class TScratchDir {
 public:
@@ -53,3 +56,21 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
+
+// Writes through to the file until Limit bytes are out, then fails with Error (a full disk by
+// default), as a device does when it breaks in the middle of a save.
+class TFailingWriter : public TFileWriter {
+public:
+    explicit TFailingWriter(std::size_t limit, int error = ENOSPC) : Limit(limit), Error(error) {}
+    void Write(int Fd, const char* Data, std::size_t Size) override {
+        const std::size_t n = std::min(Size, Limit - Written);
+        if (n > 0 && ::write(Fd, Data, n) != static_cast<ssize_t>(n))
+            throw std::system_error(errno, std::generic_category(), "write");
+        Written += n;
+        if (n < Size)
+            throw std::system_error(Error, std::generic_category(), "write");
+    }
+    std::size_t Limit;
+    int Error;
+    std::size_t Written = 0;
+};

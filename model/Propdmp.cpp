@@ -3,22 +3,21 @@
 #include "model/Base16.h"
 #include "model/CFunctions.h"
 #include "model/CodePage.h"
+#include "model/FileIo.h"
+#include "model/LineSplitter.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <system_error>
-#include <functional>
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -29,13 +28,16 @@ std::string VersionMessage(int Version) {
     return "'" + std::to_string(Version) + "' is not a known propdump file version";
 }
 
-bool IsKnownVersion(int Version) { return Version >= 2 && Version <= 4; }
+bool IsKnownVersion(int Version) {
+    return Version >= 2 && Version <= 4;
+}
 
 // The separators of the line format: backspace, line feed, carriage return and blank. A TAB is
 // deliberately not one of them, so a TAB between two numbers makes the line unreadable.
 constexpr bool IsBlank(char c) {
     const auto b = static_cast<unsigned char>(c);
-    return b <= 32 && ((uint64_t{1} << b) & ((1u << 8) | (1u << 10) | (1u << 13) | (uint64_t{1} << 32)));
+    return b <= 32 &&
+           ((uint64_t{1} << b) & ((1u << 8) | (1u << 10) | (1u << 13) | (uint64_t{1} << 32)));
 }
 
 const char* SkipBlanks(const char* p, const char* last) {
@@ -304,99 +306,6 @@ void UnescapeLineBreaks(std::string& Text) {
 
 namespace {
 
-bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
-
-// Line ends are rare among the bytes, so look at eight at a time: a word with no byte below 14
-// holds none of them, and the lowest flagged byte of a word is always a true one.
-const char* FindLineEnd(const char* p, const char* last) {
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t Ones = 0x0101010101010101ull;
-        constexpr uint64_t Highs = 0x8080808080808080ull;
-        while (last - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            const uint64_t below14 = (word - 14 * Ones) & ~word & Highs;
-            if (below14 == 0) {
-                p += 8;
-                continue;
-            }
-            p += std::countr_zero(below14) / 8;
-            if (IsLineEnd(*p))
-                return p;
-            ++p;
-        }
-    }
-    while (p != last && !IsLineEnd(*p))
-        ++p;
-    return p;
-}
-
-// Cuts a byte stream, handed over in chunks of any size, into lines. CR LF, LF and CR each end a
-// line, a break at the very end adds no empty line, and a NUL byte ends the text. Lines that lie
-// inside one chunk are passed on as views into it; only a line cut by a chunk border is copied.
-class TLineSplitter {
-public:
-    // Returns false once a NUL byte has ended the text.
-    template <class F>
-    bool Feed(std::string_view chunk, F&& onLine) {
-        if (Ended)
-            return false;
-        const char* p = chunk.data();
-        const char* const last = p + chunk.size();
-        if (AfterCR && p != last) {
-            AfterCR = false;
-            if (*p == '\n')
-                ++p;
-        }
-        while (p != last) {
-            const char* e = FindLineEnd(p, last);
-            if (e == last) {
-                Carry.append(p, e);
-                break;
-            }
-            if (*e == '\0') {
-                Carry.append(p, e);
-                Ended = true;
-                return false;
-            }
-            if (Carry.empty()) {
-                onLine(std::string_view(p, static_cast<std::size_t>(e - p)));
-            } else {
-                Carry.append(p, e);
-                onLine(std::string_view(Carry));
-                Carry.clear();
-            }
-            if (*e == '\r') {
-                if (e + 1 == last)
-                    AfterCR = true;
-                else if (e[1] == '\n')
-                    ++e;
-            }
-            p = e + 1;
-        }
-        return true;
-    }
-
-    template <class F>
-    void Finish(F&& onLine) {
-        if (!Carry.empty())
-            onLine(std::string_view(Carry));
-        Carry.clear();
-    }
-
-private:
-    std::string Carry;
-    bool AfterCR = false;
-    bool Ended = false;
-};
-
-template <class TChunks, class F>
-void ForEachLine(TChunks&& forEachChunk, F&& onLine) {
-    TLineSplitter splitter;
-    forEachChunk([&](std::string_view chunk) { return splitter.Feed(chunk, onLine); });
-    splitter.Finish(onLine);
-}
-
 int ReadHeader(std::string_view line) {
     int32_t version = 0;
     if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
@@ -412,8 +321,7 @@ struct TLoaded {
 // Reads the document in two walks over the bytes: the first counts the lines so that the object
 // list is allocated exactly once, the second parses. forEachChunk must hand over the same bytes
 // both times.
-template <class TChunks>
-TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
+template <class TChunks> TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
     std::size_t lines = 0;
     std::size_t bytes = 0;
     ForEachLine(
@@ -463,100 +371,6 @@ TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
     return loaded;
 }
 
-class TFd {
-public:
-    explicit TFd(int fd = -1) : Fd(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    int Get() const { return Fd; }
-    // Closes now so that the caller sees the error a late write-back may report.
-    int Close() {
-        const int fd = std::exchange(Fd, -1);
-        return fd >= 0 ? ::close(fd) : 0;
-    }
-
-private:
-    int Fd;
-};
-
-[[noreturn]] void ThrowFileError(int error, const std::string& what) {
-    throw std::system_error(error, std::generic_category(), what);
-}
-
-constexpr std::size_t ReadBlock = 256 * 1024;
-
-// Hands the file's bytes over block by block; false from onChunk stops the reading.
-template <class F>
-void ReadBlocks(int fd, const std::string& path, char* buffer, F&& onChunk) {
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, ReadBlock);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowFileError(errno, "Cannot read file \"" + path + "\"");
-        }
-        if (n == 0 || !onChunk(std::string_view(buffer, static_cast<std::size_t>(n))))
-            return;
-    }
-}
-
-class TPosixFileWriter : public TFileWriter {
-public:
-    void Write(int Fd, const char* Data, std::size_t Size) override {
-        while (Size > 0) {
-            const ssize_t n = ::write(Fd, Data, Size);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                ThrowFileError(errno, "Cannot write file");
-            }
-            Data += n;
-            Size -= static_cast<std::size_t>(n);
-        }
-    }
-};
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-struct TSaveTarget {
-    std::string Path; // the file that gets replaced: a symbolic link is followed to its target
-    bool Exists = false;
-    struct stat Stat {};
-};
-
-TSaveTarget ResolveSaveTarget(const std::string& fileName) {
-    TSaveTarget target;
-    target.Path = fileName;
-    for (int hops = 0;; ++hops) {
-        if (::lstat(target.Path.c_str(), &target.Stat) != 0) {
-            if (errno == ENOENT)
-                return target;
-            ThrowFileError(errno, "Cannot save file \"" + fileName + "\"");
-        }
-        if (!S_ISLNK(target.Stat.st_mode)) {
-            target.Exists = true;
-            return target;
-        }
-        if (hops == 40)
-            ThrowFileError(ELOOP, "Cannot save file \"" + fileName + "\"");
-        std::string link(static_cast<std::size_t>(std::max<off_t>(target.Stat.st_size, 0)) + 1, '\0');
-        const ssize_t n = ::readlink(target.Path.c_str(), link.data(), link.size());
-        if (n < 0)
-            ThrowFileError(errno, "Cannot save file \"" + fileName + "\"");
-        if (static_cast<std::size_t>(n) >= link.size()) // the link changed under us
-            ThrowFileError(ENAMETOOLONG, "Cannot save file \"" + fileName + "\"");
-        link.resize(static_cast<std::size_t>(n));
-        target.Path = !link.empty() && link[0] == '/' ? link : DirectoryOf(target.Path) + link;
-    }
-}
-
 // Formats the whole document in chunks and hands each full chunk to emit.
 template <class F>
 void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& emit) {
@@ -582,65 +396,10 @@ void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& em
     emit(buffer.data(), used);
 }
 
-// A temporary file beside the target, removed again unless it was renamed over the target.
-class TTempFile {
-public:
-    explicit TTempFile(const std::string& target) {
-        uint64_t state = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         (static_cast<uint64_t>(::getpid()) << 32);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            state = state * 6364136223846793005ull + 1442695040888963407ull;
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(state >> 32));
-            Path = target + ".propdump.tmp" + suffix;
-            // 0666 lets the umask decide, as for any new file.
-            const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                File = std::make_unique<TFd>(fd);
-                return;
-            }
-            if (errno != EEXIST)
-                ThrowFileError(errno, "Cannot create file \"" + Path + "\"");
-        }
-        ThrowFileError(EEXIST, "Cannot create file \"" + Path + "\"");
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    ~TTempFile() {
-        if (!File)
-            return;
-        File->Close();
-        ::unlink(Path.c_str());
-    }
-    int Fd() const { return File->Get(); }
-    void CommitAs(const std::string& target) {
-        if (::fsync(Fd()) != 0)
-            ThrowFileError(errno, "Cannot write file \"" + target + "\"");
-        if (File->Close() != 0)
-            ThrowFileError(errno, "Cannot write file \"" + target + "\"");
-        if (::rename(Path.c_str(), target.c_str()) != 0)
-            ThrowFileError(errno, "Cannot replace file \"" + target + "\"");
-        File.reset();
-    }
-
-private:
-    std::string Path;
-    std::unique_ptr<TFd> File;
-};
-
-void SyncDirectoryOf(const std::string& path) {
-    const std::string dir = DirectoryOf(path);
-    TFd fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    // The rename is done; a folder that cannot be synced only loses durability, not data.
-    if (fd.Get() >= 0)
-        ::fsync(fd.Get());
-}
-
 // The set behind the two list fillers: a few thousand distinct keys asked about a million
 // times, where a node-based set's division and pointer chase cost more than the hashing. Open
 // addressing in a power-of-two table, the hash kept beside each key; insert-only.
-template <class TKey, class THash, class TEqual>
-class TDistinctSet {
+template <class TKey, class THash, class TEqual> class TDistinctSet {
 public:
     // True when Key was not in the set yet.
     bool Insert(TKey key) {
@@ -686,7 +445,8 @@ private:
 // Citizen numbers are often round or close together; mix them so the low bits differ.
 struct TOwnerHash {
     std::size_t operator()(int32_t owner) const {
-        const uint64_t h = static_cast<uint64_t>(static_cast<uint32_t>(owner)) * 0x9E3779B97F4A7C15ull;
+        const uint64_t h =
+            static_cast<uint64_t>(static_cast<uint32_t>(owner)) * 0x9E3779B97F4A7C15ull;
         return static_cast<std::size_t>(h ^ (h >> 32));
     }
 };
@@ -760,45 +520,8 @@ void TPropdumpFile::Save(TFileWriter& Writer) {
                                  " has a line break in its model name and cannot be saved");
     }
 
-    if (FileName.empty())
-        ThrowFileError(ENOENT, "Cannot save a document without a file name");
-    const TSaveTarget target = ResolveSaveTarget(FileName);
-    // Renaming over a file the user may not write would quietly undo a write protection.
-    if (target.Exists && ::access(target.Path.c_str(), W_OK) != 0)
-        ThrowFileError(errno, "Cannot save file \"" + FileName + "\"");
-    // The writer knows no file name; the user needs one in the message.
-    const auto write = [&](int fd, const char* data, std::size_t size) {
-        try {
-            Writer.Write(fd, data, size);
-        } catch (const std::system_error& e) {
-            throw std::system_error(e.code(), "Cannot write file \"" + FileName + "\"");
-        }
-    };
-    if (target.Exists && !S_ISREG(target.Stat.st_mode)) {
-        // A device or a pipe cannot be replaced by renaming; it is written to directly.
-        TFd fd(::open(target.Path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-        if (fd.Get() < 0)
-            ThrowFileError(errno, "Cannot open file \"" + FileName + "\"");
-        FormatDocument(Objects, Version,
-                       [&](const char* data, std::size_t size) { write(fd.Get(), data, size); });
-        if (fd.Close() != 0)
-            ThrowFileError(errno, "Cannot write file \"" + FileName + "\"");
-        return;
-    }
-
-    // The old file stays whole until the new one is complete on disk: a failure at any point
-    // before the rename leaves it untouched.
-    TTempFile temp(target.Path);
-    if (target.Exists) {
-        // Best effort: only root may hand the file back to another owner, and a file system
-        // without modes has none to keep.
-        (void)!::fchown(temp.Fd(), target.Stat.st_uid, target.Stat.st_gid);
-        (void)!::fchmod(temp.Fd(), target.Stat.st_mode & 07777);
-    }
-    FormatDocument(Objects, Version,
-                   [&](const char* data, std::size_t size) { write(temp.Fd(), data, size); });
-    temp.CommitAs(target.Path);
-    SyncDirectoryOf(target.Path);
+    SaveFileAtomically(FileName, Writer,
+                       [&](const TByteSink& sink) { FormatDocument(Objects, Version, sink); });
 }
 
 void TPropdumpFile::Clear() {

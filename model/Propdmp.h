@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/FileIo.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -54,14 +56,6 @@ public:
 
 std::string EscapeLineBreaks(std::string_view Source);
 void UnescapeLineBreaks(std::string& Text);
-
-// Where Save writes its bytes; tests inject one that fails part-way.
-class TFileWriter {
-public:
-    virtual ~TFileWriter() = default;
-    // Writes all of Data or throws std::system_error.
-    virtual void Write(int Fd, const char* Data, std::size_t Size) = 0;
-};
 
 class TPropdumpFile {
 public:

@@ -1,0 +1,75 @@
+#pragma once
+
+// File access shared by the document and the command-line tool: reading in large blocks, and
+// replacing a file only once its new content is complete on disk.
+
+#include <cerrno>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include <unistd.h>
+
+// Where a save writes its bytes; tests inject one that fails part-way.
+class TFileWriter {
+public:
+    virtual ~TFileWriter() = default;
+    // Writes all of Data or throws std::system_error.
+    virtual void Write(int Fd, const char* Data, std::size_t Size) = 0;
+};
+
+class TFd {
+public:
+    explicit TFd(int fd = -1) : Fd(fd) {}
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    ~TFd() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    int Get() const { return Fd; }
+    // Closes now so that the caller sees the error a late write-back may report.
+    int Close() {
+        const int fd = std::exchange(Fd, -1);
+        return fd >= 0 ? ::close(fd) : 0;
+    }
+
+private:
+    int Fd;
+};
+
+[[noreturn]] void ThrowFileError(int error, const std::string& what);
+
+constexpr std::size_t ReadBlock = 256 * 1024;
+
+// Hands the file's bytes over block by block; false from onChunk stops the reading.
+template <class F> void ReadBlocks(int fd, const std::string& path, char* buffer, F&& onChunk) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, ReadBlock);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowFileError(errno, "Cannot read file \"" + path + "\"");
+        }
+        if (n == 0 || !onChunk(std::string_view(buffer, static_cast<std::size_t>(n))))
+            return;
+    }
+}
+
+class TPosixFileWriter : public TFileWriter {
+public:
+    void Write(int Fd, const char* Data, std::size_t Size) override;
+};
+
+// Receives the bytes of a new file piece by piece, in order.
+using TByteSink = std::function<void(const char* Data, std::size_t Size)>;
+
+// Gives FileName the bytes that Produce hands to its sink. The old file stays whole until the new
+// one is complete on disk: a complete file is written beside it and renamed over it, so a failure
+// at any point leaves the old file as it was. A symbolic link is followed and its target
+// replaced; the old file's permissions are kept; a device or pipe is written to directly; a file
+// the user may not write is refused. File errors are std::system_error naming FileName.
+void SaveFileAtomically(const std::string& FileName, TFileWriter& Writer,
+                        const std::function<void(const TByteSink& Sink)>& Produce);

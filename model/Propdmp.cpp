@@ -8,16 +8,22 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -306,11 +312,243 @@ void UnescapeLineBreaks(std::string& Text) {
 
 namespace {
 
-int ReadHeader(std::string_view line) {
+// The version a header line names; 0 when the line is no header of a known version.
+int HeaderVersion(std::string_view line) {
     int32_t version = 0;
     if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
-        throw EPropdumpVersionUnknown("Unknown propdump format");
+        return 0;
     return version;
+}
+
+EPropdumpError ChangedWhileRead() {
+    return EPropdumpError("The file changed while it was being read");
+}
+
+// Bytes already in memory: every read is a view into them.
+class TMemorySource {
+public:
+    static constexpr bool NeedsBuffer = false;
+    explicit TMemorySource(std::string_view bytes) : Bytes(bytes) {}
+    uint64_t Size() const { return Bytes.size(); }
+    std::string_view Read(uint64_t offset, uint64_t most, char*) const {
+        if (offset >= Bytes.size())
+            return {};
+        return Bytes.substr(static_cast<std::size_t>(offset),
+                            static_cast<std::size_t>(std::min<uint64_t>(most, Bytes.size())));
+    }
+
+private:
+    std::string_view Bytes;
+};
+
+// A file read at explicit offsets, so that two threads can each read their own part of it.
+class TFileSource {
+public:
+    static constexpr bool NeedsBuffer = true;
+    TFileSource(int fd, const std::string& path, uint64_t size) : Fd(fd), Path(path), Bytes(size) {}
+    uint64_t Size() const { return Bytes; }
+    std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
+        const auto size = static_cast<std::size_t>(std::min<uint64_t>(most, ReadBlock));
+        for (;;) {
+            const ssize_t n = ::pread(Fd, buffer, size, static_cast<off_t>(offset));
+            if (n >= 0)
+                return {buffer, static_cast<std::size_t>(n)};
+            if (errno != EINTR)
+                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
+        }
+    }
+
+private:
+    int Fd;
+    const std::string& Path;
+    uint64_t Bytes; // as the file system told before reading; a guide for splitting only
+};
+
+constexpr uint64_t ToTheEnd = std::numeric_limits<uint64_t>::max();
+
+// Bytes from Begin up to End (or the end of the text); Begin is always the start of a line.
+struct TRange {
+    uint64_t Begin = 0;
+    uint64_t End = ToTheEnd;
+    bool Empty() const { return Begin >= End; }
+};
+
+// Cuts the range into lines exactly as one walk over the whole text would. Returns false when a
+// NUL byte ended the text inside the range. Once stop is set it reads no further; the caller
+// then has no use for what it got.
+template <class TSource, class F>
+bool WalkLines(const TSource& source, TRange range, const std::atomic<bool>& stop, uint64_t& bytes,
+               F&& onLine) {
+    if (range.Empty())
+        return true;
+    std::unique_ptr<char[]> buffer;
+    if constexpr (TSource::NeedsBuffer)
+        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
+    bool ended = false;
+    ForEachLine(
+        [&](auto&& onChunk) {
+            for (uint64_t at = range.Begin;
+                 at < range.End && !stop.load(std::memory_order_relaxed);) {
+                const std::string_view chunk = source.Read(at, range.End - at, buffer.get());
+                if (chunk.empty())
+                    return;
+                at += chunk.size();
+                bytes += chunk.size();
+                if (!onChunk(chunk)) {
+                    ended = true;
+                    return;
+                }
+            }
+        },
+        onLine);
+    return !ended;
+}
+
+// Below this size a second thread costs more than it saves.
+constexpr uint64_t SplitFrom = 256 * 1024;
+
+// The start of the second of two parts that each hold whole lines: the first line start at or
+// after the middle of the text. ToTheEnd, for one part alone, when the text is small or no line
+// starts within a read block of the middle.
+template <class TSource> uint64_t SecondPartStart(const TSource& source) {
+    if (source.Size() < SplitFrom)
+        return ToTheEnd;
+    const uint64_t middle = source.Size() / 2;
+    std::unique_ptr<char[]> buffer;
+    if constexpr (TSource::NeedsBuffer)
+        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
+    // near[0] is the byte before the middle: a line starts after LF, and after a CR not followed
+    // by LF.
+    const std::string_view near = source.Read(middle - 1, ReadBlock, buffer.get());
+    for (std::size_t i = 1; i < near.size(); ++i) {
+        if (near[i - 1] == '\n' || (near[i - 1] == '\r' && near[i] != '\n'))
+            return middle - 1 + i;
+    }
+    return ToTheEnd;
+}
+
+// The outcome of each part, never thrown across threads.
+struct TOutcomes {
+    std::exception_ptr First;
+    std::exception_ptr Second;
+};
+
+template <class F> std::exception_ptr Outcome(F& f) {
+    try {
+        f();
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
+// A thread that runs f, or none (not joinable) when the system has none to give.
+template <class F> std::jthread TryToStartThread(F&& f) {
+    try {
+        return std::jthread(std::forward<F>(f));
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
+// Runs first on this thread and, when together, second on another one at the same time. The
+// first part comes earlier in the file, so once it fails the second cannot matter any more:
+// stop tells it so. Without a thread to be had, second runs here afterwards.
+template <class F1, class F2>
+TOutcomes RunSideBySide(bool together, std::atomic<bool>& stop, F1&& first, F2&& second) {
+    TOutcomes outcomes;
+    std::jthread helper;
+    if (together)
+        helper = TryToStartThread([&] { outcomes.Second = Outcome(second); });
+    outcomes.First = Outcome(first);
+    if (outcomes.First)
+        stop = true;
+    if (helper.joinable())
+        helper.join();
+    else if (!stop)
+        outcomes.Second = Outcome(second);
+    return outcomes;
+}
+
+struct TLineCount {
+    uint64_t Lines = 0;
+    uint64_t Bytes = 0;
+    bool TextEnded = false; // by a NUL byte in the range
+};
+
+template <class TSource>
+TLineCount CountLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
+                      int* headerVersion) {
+    TLineCount count;
+    count.TextEnded = !WalkLines(source, range, stop, count.Bytes, [&](std::string_view line) {
+        if (headerVersion && count.Lines == 0)
+            *headerVersion = HeaderVersion(line);
+        ++count.Lines;
+    });
+    return count;
+}
+
+// What the second walk expects of one part.
+struct TPartPlan {
+    uint64_t Lines = 0;     // as counted by the first walk
+    uint64_t FirstLine = 1; // 1-based number of the part's first line in the file
+    uint64_t Skipped = 0;   // lines at its start that hold no object (the header)
+};
+
+// Parses the part's object lines into slotFor(0), slotFor(1), ... Never asks for more slots than
+// the first walk counted lines, whatever the file holds now.
+template <class TSource, class TSlots>
+void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int version,
+                const std::atomic<bool>& stop, TSlots&& slotFor) {
+    uint64_t seen = 0;
+    uint64_t bytes = 0;
+    WalkLines(source, range, stop, bytes, [&](std::string_view line) {
+        if (seen == plan.Lines)
+            throw ChangedWhileRead();
+        const uint64_t index = seen++;
+        if (index < plan.Skipped)
+            return;
+        const int lineNumber = static_cast<int>(plan.FirstLine + index);
+        switch (ParseFields(slotFor(index - plan.Skipped), version, line)) {
+        case TParseError::None:
+            return;
+        case TParseError::Version:
+            throw EPropdumpError(VersionMessage(version), lineNumber);
+        case TParseError::Format:
+            throw EPropdumpError(LineFormatMessage, lineNumber);
+        }
+    });
+    // Another program may have cut the file short between the two walks; what is left must not
+    // pass for the whole document.
+    if (seen != plan.Lines)
+        throw ChangedWhileRead();
+}
+
+// Room for count objects, all constructed. The object list is the one big allocation of a load:
+// with huge pages the kernel hands it out in 2 MB pieces instead of faulting in every 4 KB page
+// on its own. When together, another thread has the kernel clear the back half meanwhile.
+void PrepareObjects(std::vector<TPropObject>& objects, std::size_t count, bool together) {
+    objects.reserve(count);
+    std::jthread helper;
+#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
+    const std::size_t bytes = count * sizeof(TPropObject);
+    if (bytes >= 2 * 1024 * 1024) {
+        const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto begin = reinterpret_cast<uintptr_t>(objects.data());
+        // Rounded outwards: the pages at either end may also hold some of the allocator's own
+        // bookkeeping, whose contents the advice leaves alone.
+        const uintptr_t first = begin & ~(page - 1);
+        const uintptr_t last = (begin + bytes + page - 1) & ~(page - 1);
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        const uintptr_t middle = (begin + bytes / 2) & ~(page - 1);
+        if (together)
+            helper = TryToStartThread([=] {
+                (void)::madvise(reinterpret_cast<void*>(middle), last - middle,
+                                MADV_POPULATE_WRITE);
+            });
+    }
+#endif
+    objects.resize(count);
 }
 
 struct TLoaded {
@@ -318,56 +556,87 @@ struct TLoaded {
     int Version = 0;
 };
 
-// Reads the document in two walks over the bytes: the first counts the lines so that the object
-// list is allocated exactly once, the second parses. forEachChunk must hand over the same bytes
-// both times.
-template <class TChunks> TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
-    std::size_t lines = 0;
-    std::size_t bytes = 0;
-    ForEachLine(
-        [&](auto&& onChunk) {
-            forEachChunk([&](std::string_view chunk) {
-                bytes += chunk.size();
-                return onChunk(chunk);
-            });
+// Reads the document in two walks over the bytes, each split into two parts at a line start and
+// run on two threads: the first counts the lines of each part, so that the object list is
+// allocated once and every part knows where its objects go; the second parses them into place.
+// The error of the first bad line of the file wins, wherever the threads were.
+template <class TSource> TLoaded LoadDocument(const TSource& source, int version) {
+    const bool hasHeader = version == 0;
+    TRange parts[2];
+    parts[0].End = parts[1].Begin = SecondPartStart(source);
+    bool together = !parts[1].Empty();
+
+    TLineCount counts[2];
+    int headerVersion = 0;
+    std::atomic<bool> stop = false;
+    const TOutcomes counted = RunSideBySide(
+        together, stop,
+        [&] {
+            counts[0] = CountLines(source, parts[0], stop, hasHeader ? &headerVersion : nullptr);
+            if (counts[0].TextEnded)
+                stop = true;
         },
-        [&](std::string_view) { ++lines; });
+        [&] { counts[1] = CountLines(source, parts[1], stop, nullptr); });
+    if (counted.First)
+        std::rethrow_exception(counted.First);
+    if (counts[0].TextEnded) {
+        // Nothing after the NUL byte is text, so the second part was never there.
+        counts[1] = {};
+        parts[1] = {ToTheEnd, ToTheEnd};
+        together = false;
+    } else if (counted.Second) {
+        std::rethrow_exception(counted.Second);
+    }
+
+    const uint64_t lines = counts[0].Lines + counts[1].Lines;
     if (lines == 0)
         throw EPropdumpError("File contains no data");
-
     TLoaded loaded;
     loaded.Version = version;
-    const bool hasHeader = version == 0;
-    // No object line is shorter than nine one-digit integers with their blanks, so a file of
-    // blank lines cannot make the list ask for far more room than the file could ever fill.
-    constexpr std::size_t ShortestObjectLine = 17;
-    const std::size_t objectLines = hasHeader ? lines - 1 : lines;
-    loaded.Objects.reserve(std::min(objectLines, bytes / ShortestObjectLine + 1));
-    std::size_t lineNumber = 0;
-    const auto changedWhileRead = [] {
-        return EPropdumpError("The file changed while it was being read");
-    };
-    ForEachLine(forEachChunk, [&](std::string_view line) {
-        if (++lineNumber > lines)
-            throw changedWhileRead();
-        if (hasHeader && lineNumber == 1) {
-            loaded.Version = ReadHeader(line);
-            return;
-        }
-        TPropObject& o = loaded.Objects.emplace_back();
-        switch (ParseFields(o, loaded.Version, line)) {
-        case TParseError::None:
-            return;
-        case TParseError::Version:
-            throw EPropdumpError(VersionMessage(loaded.Version), static_cast<int>(lineNumber));
-        case TParseError::Format:
-            throw EPropdumpError(LineFormatMessage, static_cast<int>(lineNumber));
-        }
-    });
-    // Another program may have cut the file short between the two walks; what is left must not
-    // pass for the whole document.
-    if (lineNumber != lines)
-        throw changedWhileRead();
+    if (hasHeader) {
+        if (headerVersion == 0)
+            throw EPropdumpVersionUnknown("Unknown propdump format");
+        loaded.Version = headerVersion;
+    }
+    const uint64_t headerLines = hasHeader ? 1 : 0;
+    const uint64_t objectLines = lines - headerLines;
+
+    // No object line is shorter than nine one-digit integers with their blanks. More lines than
+    // the bytes could hold of those (a file of blank lines) mean a bad line: find the first one
+    // without asking for room for every line.
+    constexpr uint64_t ShortestObjectLine = 17;
+    if (objectLines > (counts[0].Bytes + counts[1].Bytes) / ShortestObjectLine + 1) {
+        TPropObject scratch;
+        stop = false;
+        ParseLines(source, TRange{}, {lines, 1, headerLines}, loaded.Version, stop,
+                   [&](uint64_t) -> TPropObject& {
+                       ResetFields(scratch);
+                       return scratch;
+                   });
+        throw ChangedWhileRead();
+    }
+
+    std::vector<TPropObject>& objects = loaded.Objects;
+    PrepareObjects(objects, static_cast<std::size_t>(objectLines), together);
+    TPropObject* const firstSlots = objects.data();
+    TPropObject* const secondSlots = firstSlots + (counts[0].Lines - headerLines);
+    const TPartPlan plans[2] = {{counts[0].Lines, 1, headerLines},
+                                {counts[1].Lines, counts[0].Lines + 1, 0}};
+    stop = false;
+    const TOutcomes parsed = RunSideBySide(
+        together, stop,
+        [&] {
+            ParseLines(source, parts[0], plans[0], loaded.Version, stop,
+                       [&](uint64_t i) -> TPropObject& { return firstSlots[i]; });
+        },
+        [&] {
+            ParseLines(source, parts[1], plans[1], loaded.Version, stop,
+                       [&](uint64_t i) -> TPropObject& { return secondSlots[i]; });
+        });
+    if (parsed.First)
+        std::rethrow_exception(parsed.First);
+    if (parsed.Second)
+        std::rethrow_exception(parsed.Second);
     return loaded;
 }
 
@@ -464,12 +733,7 @@ const TPropObject& TPropdumpFile::Item(int Index) const {
 }
 
 void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version) {
-    TLoaded loaded = LoadDocument(
-        [Bytes](auto&& onChunk) {
-            if (!Bytes.empty())
-                onChunk(Bytes);
-        },
-        Version);
+    TLoaded loaded = LoadDocument(TMemorySource(Bytes), Version);
     Objects = std::move(loaded.Objects);
     FileName = Path;
     this->Version = loaded.Version;
@@ -490,14 +754,10 @@ void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
         LoadFromMemory(bytes, Path, Version);
         return;
     }
-    auto buffer = std::make_unique<char[]>(ReadBlock);
+    struct stat status {};
+    const bool regular = ::fstat(fd.Get(), &status) == 0 && S_ISREG(status.st_mode);
     TLoaded loaded = LoadDocument(
-        [&](auto&& onChunk) {
-            if (::lseek(fd.Get(), 0, SEEK_SET) != 0)
-                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
-            ReadBlocks(fd.Get(), Path, buffer.get(), onChunk);
-        },
-        Version);
+        TFileSource(fd.Get(), Path, regular ? static_cast<uint64_t>(status.st_size) : 0), Version);
     Objects = std::move(loaded.Objects);
     FileName = Path;
     this->Version = loaded.Version;

@@ -142,6 +142,8 @@ TEST(PropdumpFileLoad, FailedLoadLeavesTheDocumentAsItWas) {
         {Header + Line1 + "\r\r" + Line2, 0, "Line format not understood", 3}, // CR CR is two breaks
         {Header + Line1 + "\n\r" + Line2, 0, "Line format not understood", 3}, // so is LF CR
         {Header + Line1 + "\r\n" + Line2 + "\r\nbad\r\n", 0, "Line format not understood", 4},
+        // more lines than the bytes could hold as objects: no room is reserved for them
+        {Header + Line1 + "\r\n" + std::string(200, '\n'), 0, "Line format not understood", 3},
         {Line1 + "\r\n", 5, "'5' is not a known propdump file version", 1},
         {Line1 + "\r\n", -1, "'-1' is not a known propdump file version", 1},
     };

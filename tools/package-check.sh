@@ -8,11 +8,16 @@ cd "$(dirname "$0")/.."
 package=propdump-editor
 app_id=org.propdump.propedit
 failures=0
+checked=0
 fail() {
     echo "package check FAILED: $*" >&2
     failures=$((failures + 1))
 }
-pass() { echo "package check: $*"; }
+# Reports a group of checks as passed only when none failed since the last report.
+pass() {
+    [ "$failures" -eq "$checked" ] && echo "package check: $*"
+    checked=$failures
+}
 
 tools/package.sh
 build=build-package
@@ -39,7 +44,8 @@ installed_files="$(dpkg -L "$package")"
 
 command -v propedit >/dev/null || fail "propedit is not on the PATH"
 # The package must carry the command-line tool whenever this build made it.
-if cmake --build "$build" --target help | grep -qE '^(\.\.\. )?propdump$'; then
+targets="$(cmake --build "$build" --target help)"
+if grep -qE '^(\.\.\. )?propdump$' <<<"$targets"; then
     if version="$(propdump --version)"; then
         [[ "$version" == *"$(dpkg-deb -f "$deb" Version)"* ]] ||
             fail "propdump --version names another version: $version"
@@ -55,7 +61,8 @@ fi
 printf 'propdump version 4\r\n' >"$staging/start.propdump"
 status=0
 QT_QPA_PLATFORM=offscreen timeout 5 propedit "$staging/start.propdump" >/dev/null 2>&1 || status=$?
-[ "$status" -eq 124 ] && pass "propedit starts" || fail "propedit ended with status $status at start"
+[ "$status" -eq 124 ] || fail "propedit ended with status $status at start"
+pass "propedit starts"
 
 desktop=/usr/share/applications/$app_id.desktop
 out="$(desktop-file-validate "$desktop" 2>&1)" && [ -z "$out" ] || fail "desktop entry: $out"

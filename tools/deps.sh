@@ -9,6 +9,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     locales
+    # the Debian package (icons, computed dependencies) and the checks of its installation
+    librsvg2-bin dpkg-dev
+    desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl man-db file
 )
 
 missing=()

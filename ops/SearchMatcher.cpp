@@ -1,4 +1,4 @@
-#include "ui/SearchMatcher.h"
+#include "ops/SearchMatcher.h"
 
 #include "model/CFunctions.h"
 #include "model/CodePage.h"

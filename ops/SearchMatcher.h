@@ -5,7 +5,7 @@
 // nothing.
 
 #include "model/Propdmp.h"
-#include "ui/uFrmSearch.h"
+#include "ops/SearchCriteria.h"
 
 #include <cstdint>
 #include <string>

@@ -1,0 +1,56 @@
+#pragma once
+
+// Reads a propdump file (or standard input) in batches of whole lines, so that the commands can
+// stream through files of any size and work on two batches at once. Lines are cut exactly as the
+// document's loader cuts them (CR LF, LF and CR end a line; a NUL byte ends the text), and the
+// version comes from the header line or, for a file without one, from the caller.
+
+#include "cli/Progress.h"
+#include "model/FileIo.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct TBatch {
+    std::string Text;         // whole lines with their line ends
+    uint64_t FirstLine = 0;   // 1-based line number of its first line in the file
+    uint64_t Lines = 0;       // lines it holds
+    uint64_t FirstObject = 0; // 0-based document position of its first object line
+};
+
+class TObjectSource {
+public:
+    // Path "-" is standard input. FileVersion 0: the first line must be a "propdump version N"
+    // header; otherwise every line is an object line of that version. Raises EInputError for a
+    // missing header or an empty file, std::system_error when the file cannot be read.
+    TObjectSource(const std::string& Path, int FileVersion);
+
+    // "(standard input)" or the path, for messages.
+    const std::string& Name() const { return DisplayName; }
+    int Version() const { return FileVersion; }
+    // 1 when the first line is the header.
+    uint64_t HeaderLines() const { return Header; }
+
+    // The next batch, reusing Batch's storage; false at the end of the text.
+    bool Next(TBatch& Batch);
+
+    // Lines read so far.
+    uint64_t Lines() const { return NextLine - 1; }
+
+private:
+    bool ReadMore(std::string& Into);
+    void TakeHeader();
+
+    std::string DisplayName;
+    TFd File;
+    int FileVersion = 0;
+    uint64_t Header = 0;
+    std::string Carry;  // the start of a line whose end has not been read yet
+    bool AtEnd = false; // end of file, or a NUL byte, reached
+    uint64_t NextLine = 1;
+    uint64_t NextObject = 0;
+    uint64_t BytesRead = 0;
+    TProgress Progress;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+// The objects of a file, streamed: every object line parsed on one of the worker threads into
+// that thread's own object, whose storage is reused, so a line costs no allocation.
+
+#include "cli/Errors.h"
+#include "cli/ObjectSource.h"
+#include "cli/Pipeline.h"
+#include "model/LineSplitter.h"
+#include "model/Propdmp.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// Parses every object line of Batch into Object and calls OnObject(Object, Index) with its
+// 0-based position in the document. A line that does not parse goes to OnBadLine(Line, Message)
+// with its 1-based line number.
+template <class TOnObject, class TOnBadLine>
+void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, TPropObject& Object,
+                   TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
+    uint64_t Line = Batch.FirstLine;
+    uint64_t Index = Batch.FirstObject;
+    const auto OnLine = [&](std::string_view Text) {
+        const uint64_t Number = Line++;
+        if (Number <= HeaderLines)
+            return;
+        try {
+            Object.ParseLine(Version, Text);
+        } catch (const EPropdumpError& Error) {
+            OnBadLine(Number, Error.what());
+            ++Index;
+            return;
+        }
+        OnObject(Object, Index++);
+    };
+    TLineSplitter Splitter;
+    Splitter.Feed(Batch.Text, OnLine);
+    Splitter.Finish(OnLine);
+}
+
+// Runs OnObject(Worker, Object, Index, Result) for every object and OnBadLine(Line, Message,
+// Result) for every line that does not parse, on the worker threads, a batch at a time; each
+// batch's Result (cleared first with its Clear()) goes to Consume(Batch, Result) in file order.
+template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
+void StreamObjects(TObjectSource& Source, TOnObject&& OnObject, TOnBadLine&& OnBadLine,
+                   TConsume&& Consume) {
+    const unsigned Threads = WorkerThreads();
+    std::vector<TPropObject> Objects(Threads);
+    RunBatches<TResult>(
+        Source, Threads,
+        [&](unsigned Worker, const TBatch& Batch, TResult& Result) {
+            Result.Clear();
+            ForEachObject(
+                Batch, Source.Version(), Source.HeaderLines(), Objects[Worker],
+                [&](TPropObject& Object, uint64_t Index) {
+                    OnObject(Worker, Object, Index, Result);
+                },
+                [&](uint64_t Line, const char* Message) { OnBadLine(Line, Message, Result); });
+        },
+        Consume);
+}
+
+// For the commands that cannot go on past a bad line: the first one ends the run.
+inline auto StopAtBadLine(const std::string& File) {
+    return [&File](uint64_t Line, const char* Message, const auto&) {
+        throw EInputError(File, Line, Message);
+    };
+}

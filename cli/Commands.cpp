@@ -71,7 +71,7 @@ int RunInfo(const TInvocation& Invocation) {
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     std::vector<TSummary> Summaries(WorkerThreads());
     StreamObjects<TNoResult>(
-        Source,
+        Source, lpModel,
         [&](unsigned Worker, const TPropObject& Object, uint64_t Index, TNoResult&) {
             Summaries[Worker].Add(Object, Index);
         },
@@ -156,8 +156,11 @@ int RunSearch(const TInvocation& Invocation) {
     if (Mode == TSearchOutput::Lines)
         WriteOut(HeaderLine(Source.Version()));
     uint64_t Found = 0;
+    const unsigned Parts = Matcher.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
+                                                    : Mode == TSearchOutput::Count ? 0u
+                                                                                   : lpAllParts);
     StreamObjects<TFound>(
-        Source,
+        Source, Parts,
         [&](unsigned, const TPropObject& Object, uint64_t Index, TFound& Result) {
             if (!Matcher.Matches(Object))
                 return;
@@ -188,7 +191,7 @@ int RunCheck(const TInvocation& Invocation) {
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     uint64_t Bad = 0;
     StreamObjects<TBadLines>(
-        Source, [](unsigned, const TPropObject&, uint64_t, TBadLines&) {},
+        Source, 0, [](unsigned, const TPropObject&, uint64_t, TBadLines&) {},
         [](uint64_t Line, const char* Message, TBadLines& Result) {
             Result.Lines.emplace_back(Line, Message);
         },
@@ -242,7 +245,7 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
         const std::string Header = HeaderLine(Version);
         Sink(Header.data(), Header.size());
         StreamObjects<TEdited>(
-            Source,
+            Source, lpAllParts,
             [&](unsigned, TPropObject& Object, uint64_t, TEdited& Result) {
                 if (Edit(Object, Result))
                     AppendObjectLine(Object, Version, Result.Out);
@@ -250,7 +253,8 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
             StopAtBadLine(Source.Name()),
             [&](const TBatch& Batch, TEdited& Result) {
                 Sink(Result.Out.data(), Result.Out.size());
-                Totals.Objects += Batch.Lines - (Batch.FirstLine <= Source.HeaderLines() ? 1 : 0);
+                Totals.Objects +=
+                    Batch.Lines.size() - (Batch.FirstLine <= Source.HeaderLines() ? 1 : 0);
                 Totals.Changed += Result.Changed;
                 Totals.Loss += Result.Loss;
             });

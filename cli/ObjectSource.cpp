@@ -4,6 +4,7 @@
 #include "model/LineSplitter.h"
 #include "model/Propdmp.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,13 +17,12 @@ namespace {
 // a few of them in flight keep the memory low.
 constexpr std::size_t BatchBytes = 1024 * 1024;
 
-uint64_t CountLines(std::string_view Text) {
-    uint64_t Lines = 0;
+// Lines are cut once, here, and the workers take them as they are. Text ends with a line end,
+// so that every line is a view into it.
+void CutLines(std::string_view Text, std::vector<std::string_view>& Lines) {
+    Lines.clear();
     TLineSplitter Splitter;
-    const auto Count = [&Lines](std::string_view) { ++Lines; };
-    Splitter.Feed(Text, Count);
-    Splitter.Finish(Count);
-    return Lines;
+    Splitter.Feed(Text, [&Lines](std::string_view Line) { Lines.push_back(Line); });
 }
 
 // Where a batch may end in Text so that the next one starts a line: after the last LF, or else
@@ -57,20 +57,37 @@ TObjectSource::TObjectSource(const std::string& Path, int FileVersionGiven)
         TakeHeader();
 }
 
-bool TObjectSource::ReadMore(std::string& Into) {
+char* TReadBuffer::Extend(std::size_t Extra) {
+    if (Used + Extra > Capacity) {
+        const std::size_t NewCapacity = std::max(Used + Extra, 2 * Capacity);
+        auto NewBytes = std::make_unique_for_overwrite<char[]>(NewCapacity);
+        if (Used != 0)
+            std::memcpy(NewBytes.get(), Bytes.get(), Used);
+        Bytes = std::move(NewBytes);
+        Capacity = NewCapacity;
+    }
+    return Bytes.get() + Used;
+}
+
+void TReadBuffer::Assign(std::string_view Text) {
+    Used = 0;
+    if (!Text.empty())
+        std::memcpy(Extend(Text.size()), Text.data(), Text.size());
+    Used = Text.size();
+}
+
+bool TObjectSource::ReadMore(TReadBuffer& Into) {
     if (AtEnd)
         return false;
-    const std::size_t Old = Into.size();
-    Into.resize(Old + ReadBlock);
+    const std::size_t Old = Into.Size();
+    char* const Room = Into.Extend(ReadBlock);
     ssize_t Got;
     do
-        Got = ::read(File.Get(), Into.data() + Old, ReadBlock);
+        Got = ::read(File.Get(), Room, ReadBlock);
     while (Got < 0 && errno == EINTR);
-    if (Got < 0) {
-        Into.resize(Old);
+    if (Got < 0)
         ThrowFileError(errno, "Cannot read file \"" + DisplayName + "\"");
-    }
-    Into.resize(Old + static_cast<std::size_t>(Got));
+    Into.Resize(Old + static_cast<std::size_t>(Got));
     BytesRead += static_cast<uint64_t>(Got);
     Progress.Update(BytesRead);
     if (Got == 0) {
@@ -78,26 +95,27 @@ bool TObjectSource::ReadMore(std::string& Into) {
         return false;
     }
     // A NUL byte ends the text, as for the loader: nothing after it is read.
-    if (const void* Nul = std::memchr(Into.data() + Old, '\0', static_cast<std::size_t>(Got))) {
-        Into.resize(static_cast<std::size_t>(static_cast<const char*>(Nul) - Into.data()));
+    if (const void* Nul = std::memchr(Room, '\0', static_cast<std::size_t>(Got))) {
+        Into.Resize(Old + static_cast<std::size_t>(static_cast<const char*>(Nul) - Room));
         AtEnd = true;
     }
     return true;
 }
 
 void TObjectSource::TakeHeader() {
-    while (FindLineEnd(Carry.data(), Carry.data() + Carry.size()) == Carry.data() + Carry.size() &&
-           ReadMore(Carry)) {
+    const auto FirstLineEnd = [this] {
+        const std::string_view Text = Carry.View();
+        return static_cast<std::size_t>(FindLineEnd(Text.data(), Text.data() + Text.size()) -
+                                        Text.data());
+    };
+    while (FirstLineEnd() == Carry.Size() && ReadMore(Carry)) {
     }
-    if (Carry.empty())
+    if (Carry.Size() == 0)
         throw EInputError(DisplayName, 0, "File contains no data");
-    const std::string_view First(
-        Carry.data(), static_cast<std::size_t>(
-                          FindLineEnd(Carry.data(), Carry.data() + Carry.size()) - Carry.data()));
     // The header is read by the document's own rule: a header line alone is an empty document.
     TPropdumpFile HeaderOnly;
     try {
-        HeaderOnly.LoadFromMemory(First, DisplayName, 0);
+        HeaderOnly.LoadFromMemory(Carry.View().substr(0, FirstLineEnd()), DisplayName, 0);
     } catch (const EPropdumpVersionUnknown& Error) {
         throw EInputError(DisplayName, 1,
                           std::string(Error.what()) +
@@ -109,34 +127,38 @@ void TObjectSource::TakeHeader() {
 }
 
 bool TObjectSource::Next(TBatch& Batch) {
-    Batch.Text.assign(Carry);
-    Carry.clear();
+    Batch.Text.Assign(Carry.View());
     std::size_t Cut = 0;
     for (;;) {
-        while (Batch.Text.size() < BatchBytes && ReadMore(Batch.Text)) {
+        while (Batch.Text.Size() < BatchBytes && ReadMore(Batch.Text)) {
         }
         if (AtEnd) {
-            Cut = Batch.Text.size();
+            Cut = Batch.Text.Size();
             break;
         }
-        Cut = LastLineBoundary(Batch.Text);
+        Cut = LastLineBoundary(Batch.Text.View());
         if (Cut != 0)
             break;
         // A single line longer than a batch: it has to be read whole.
         ReadMore(Batch.Text);
     }
-    Carry.assign(Batch.Text, Cut);
-    Batch.Text.resize(Cut);
-    if (Batch.Text.empty()) {
+    Carry.Assign(Batch.Text.View().substr(Cut));
+    Batch.Text.Resize(Cut);
+    if (Cut == 0) {
         if (NextLine == 1)
             throw EInputError(DisplayName, 0, "File contains no data");
         return false;
     }
-    Batch.Lines = CountLines(Batch.Text);
+    // The last line of the text may have no line end; one adds no line.
+    if (const char Last = Batch.Text.View().back(); Last != '\n' && Last != '\r') {
+        *Batch.Text.Extend(1) = '\n';
+        Batch.Text.Resize(Cut + 1);
+    }
+    CutLines(Batch.Text.View(), Batch.Lines);
     Batch.FirstLine = NextLine;
     Batch.FirstObject = NextObject;
     const uint64_t HeaderHere = NextLine <= Header ? Header - NextLine + 1 : 0;
-    NextLine += Batch.Lines;
-    NextObject += Batch.Lines - HeaderHere;
+    NextLine += Batch.Lines.size();
+    NextObject += Batch.Lines.size() - HeaderHere;
     return true;
 }

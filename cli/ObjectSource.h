@@ -8,15 +8,35 @@
 #include "cli/Progress.h"
 #include "model/FileIo.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// Bytes read from a file. It grows without clearing the room it adds, since reading fills it.
+class TReadBuffer {
+public:
+    std::string_view View() const { return {Bytes.get(), Used}; }
+    std::size_t Size() const { return Used; }
+    // Makes room for Extra more bytes after the used ones and returns where they go; Resize
+    // then says how many of them were filled.
+    char* Extend(std::size_t Extra);
+    void Resize(std::size_t Size) { Used = Size; }
+    void Assign(std::string_view Text);
+
+private:
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Used = 0;
+    std::size_t Capacity = 0;
+};
 
 struct TBatch {
-    std::string Text;         // whole lines with their line ends
+    TReadBuffer Text; // whole lines with their line ends
+    // Each line of Text without its line end, as the loader cuts them.
+    std::vector<std::string_view> Lines;
     uint64_t FirstLine = 0;   // 1-based line number of its first line in the file
-    uint64_t Lines = 0;       // lines it holds
     uint64_t FirstObject = 0; // 0-based document position of its first object line
 };
 
@@ -40,14 +60,14 @@ public:
     uint64_t Lines() const { return NextLine - 1; }
 
 private:
-    bool ReadMore(std::string& Into);
+    bool ReadMore(TReadBuffer& Into);
     void TakeHeader();
 
     std::string DisplayName;
     TFd File;
     int FileVersion = 0;
     uint64_t Header = 0;
-    std::string Carry;  // the start of a line whose end has not been read yet
+    TReadBuffer Carry;  // the start of a line whose end has not been read yet
     bool AtEnd = false; // end of file, or a NUL byte, reached
     uint64_t NextLine = 1;
     uint64_t NextObject = 0;

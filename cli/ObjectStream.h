@@ -6,45 +6,42 @@
 #include "cli/Errors.h"
 #include "cli/ObjectSource.h"
 #include "cli/Pipeline.h"
-#include "model/LineSplitter.h"
 #include "model/Propdmp.h"
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-// Parses every object line of Batch into Object and calls OnObject(Object, Index) with its
-// 0-based position in the document. A line that does not parse goes to OnBadLine(Line, Message)
-// with its 1-based line number.
+// Parses every object line of Batch into Object, taking the texts and data named by Parts
+// (TLinePart), and calls OnObject(Object, Index) with its 0-based position in the document. A
+// line that does not parse goes to OnBadLine(Line, Message) with its 1-based line number.
 template <class TOnObject, class TOnBadLine>
-void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, TPropObject& Object,
-                   TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
+void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsigned Parts,
+                   TPropObject& Object, TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
     uint64_t Line = Batch.FirstLine;
     uint64_t Index = Batch.FirstObject;
-    const auto OnLine = [&](std::string_view Text) {
+    for (const std::string_view Text : Batch.Lines) {
         const uint64_t Number = Line++;
         if (Number <= HeaderLines)
-            return;
+            continue;
         try {
-            Object.ParseLine(Version, Text);
+            Object.ParseLine(Version, Text, Parts);
         } catch (const EPropdumpError& Error) {
             OnBadLine(Number, Error.what());
             ++Index;
-            return;
+            continue;
         }
         OnObject(Object, Index++);
-    };
-    TLineSplitter Splitter;
-    Splitter.Feed(Batch.Text, OnLine);
-    Splitter.Finish(OnLine);
+    }
 }
 
-// Runs OnObject(Worker, Object, Index, Result) for every object and OnBadLine(Line, Message,
-// Result) for every line that does not parse, on the worker threads, a batch at a time; each
-// batch's Result (cleared first with its Clear()) goes to Consume(Batch, Result) in file order.
+// Runs OnObject(Worker, Object, Index, Result) for every object (with the parts named by Parts) and
+// OnBadLine(Line, Message, Result) for every line that does not parse, on the worker threads, a
+// batch at a time; each batch's Result (cleared first with its Clear()) goes to Consume(Batch,
+// Result) in file order.
 template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
-void StreamObjects(TObjectSource& Source, TOnObject&& OnObject, TOnBadLine&& OnBadLine,
-                   TConsume&& Consume) {
+void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
+                   TOnBadLine&& OnBadLine, TConsume&& Consume) {
     const unsigned Threads = WorkerThreads();
     std::vector<TPropObject> Objects(Threads);
     RunBatches<TResult>(
@@ -52,7 +49,7 @@ void StreamObjects(TObjectSource& Source, TOnObject&& OnObject, TOnBadLine&& OnB
         [&](unsigned Worker, const TBatch& Batch, TResult& Result) {
             Result.Clear();
             ForEachObject(
-                Batch, Source.Version(), Source.HeaderLines(), Objects[Worker],
+                Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker],
                 [&](TPropObject& Object, uint64_t Index) {
                     OnObject(Worker, Object, Index, Result);
                 },

@@ -91,3 +91,9 @@ bool TSearchMatcher::Matches(const TPropObject& Object) const {
         return false;
     return true;
 }
+
+unsigned TSearchMatcher::PartsNeeded() const {
+    const TSearchFields& On = Criteria.Fields;
+    return (On.Has(sfModels) ? lpModel : 0u) | (On.Has(sfDescription) ? lpDescription : 0u) |
+           (On.Has(sfAction) ? lpAction : 0u);
+}

@@ -22,6 +22,9 @@ public:
     // Whether every criterion that is on holds for Object.
     bool Matches(const TPropObject& Object) const;
 
+    // The texts of an object (TLinePart) that Matches looks at; a reader may leave out the rest.
+    unsigned PartsNeeded() const;
+
 private:
     bool CitNumsHold(int32_t Owner) const;
     bool TimesHold(int32_t Timestamp) const;

@@ -7,7 +7,7 @@
 set -euo pipefail
 build="${1:-build}"
 work="${2:-/tmp/propdump-cli-bench}"
-gen="$build/bench/propdump_gen"
+gen="$(realpath "$build/bench/propdump_gen")"
 tool="$(realpath "$build/cli/propdump")"
 mkdir -p "$work"
 cd "$work"

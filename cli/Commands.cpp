@@ -69,16 +69,16 @@ void PrintGroups(const char* Title, const std::vector<TSummary::TGroup>& Groups,
 
 int RunInfo(const TInvocation& Invocation) {
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
-    std::vector<TSummary> Summaries(WorkerThreads());
+    std::vector<TPerWorker<TSummary>> Summaries(WorkerThreads());
     StreamObjects<TNoResult>(
         Source, lpModel,
         [&](unsigned Worker, const TPropObject& Object, uint64_t Index, TNoResult&) {
-            Summaries[Worker].Add(Object, Index);
+            Summaries[Worker].Value.Add(Object, Index);
         },
         StopAtBadLine(Source.Name()), [](const TBatch&, TNoResult&) {});
     TSummary Total;
-    for (const TSummary& Part : Summaries)
-        Total.Merge(Part);
+    for (const TPerWorker<TSummary>& Part : Summaries)
+        Total.Merge(Part.Value);
 
     std::string Text = "Version: " + std::to_string(Source.Version()) + '\n';
     Text += Counted("Objects: ", Total.Objects()) + '\n';

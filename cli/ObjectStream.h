@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+// What one worker thread keeps for itself, on cache lines of its own: two threads writing to
+// neighbouring objects would otherwise keep taking the line from each other.
+template <class T> struct alignas(64) TPerWorker { T Value; };
+
 // Parses every object line of Batch into Object, taking the texts and data named by Parts
 // (TLinePart), and calls OnObject(Object, Index) with its 0-based position in the document. A
 // line that does not parse goes to OnBadLine(Line, Message) with its 1-based line number.
@@ -43,13 +47,13 @@ template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
 void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
                    TOnBadLine&& OnBadLine, TConsume&& Consume) {
     const unsigned Threads = WorkerThreads();
-    std::vector<TPropObject> Objects(Threads);
+    std::vector<TPerWorker<TPropObject>> Objects(Threads);
     RunBatches<TResult>(
         Source, Threads,
         [&](unsigned Worker, const TBatch& Batch, TResult& Result) {
             Result.Clear();
             ForEachObject(
-                Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker],
+                Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker].Value,
                 [&](TPropObject& Object, uint64_t Index) {
                     OnObject(Worker, Object, Index, Result);
                 },

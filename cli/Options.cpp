@@ -242,11 +242,12 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     CLI::App* ReplaceModel =
         Add("replace-model", "rename model FIND (the whole name, letter case ignored) to REPLACE",
             TCommand::ReplaceModel);
-    for (CLI::App* Sub : {ReplaceOwner, ReplaceModel}) {
-        Sub->add_option("FIND", Find)->required();
-        Sub->add_option("REPLACE", Replacement)->required();
+    ReplaceOwner->add_option("FIND", Find, "citizen number to find; -1: every object")->required();
+    ReplaceOwner->add_option("REPLACE", Replacement, "the new citizen number")->required();
+    ReplaceModel->add_option("FIND", Find, "model name to find; may be empty")->required();
+    ReplaceModel->add_option("REPLACE", Replacement, "the new model name")->required();
+    for (CLI::App* Sub : {ReplaceOwner, ReplaceModel})
         AddWriteOptions(*Sub, Invocation);
-    }
     CLI::App* Normalize =
         Add("normalize", "add \".rwx\" to the model names of plain objects that have no extension",
             TCommand::Normalize);

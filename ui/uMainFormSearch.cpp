@@ -1,14 +1,14 @@
 #include "ui/uMainForm.h"
 
+#include "ops/Deletion.h"
+#include "ops/SearchMatcher.h"
+#include "ops/SearchResultRow.h"
 #include "text/DateTimeText.h"
-#include "text/PositionInfo.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
 #include "ui/LongLoop.h"
-#include "ui/ObjectTypeNames.h"
 #include "ui/Platform.h"
-#include "ui/SearchMatcher.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
 #include "ui/uFrmSearch.h"
@@ -34,19 +34,11 @@ namespace {
 
 using TRows = std::vector<TSearchResultsModel::TRow>;
 
-QString ModelCell(const TPropObject& Object) {
-    if (Object.ObjectType == 0 || Object.ObjectType == 1)
-        return ToQString(Object.Model);
-    if (Object.ObjectType >= 2 && Object.ObjectType <= 5)
-        return ObjectTypeNames[static_cast<std::size_t>(Object.ObjectType)];
-    return {};
-}
-
 TSearchResultsModel::TRow ResultRow(int Index, const TPropObject& Object) {
-    return TSearchResultsModel::MakeRow(
-        Index + 1, QString::number(Object.Owner),
-        ToQString(FormatListDateTime(SecondsToDateTime(Object.Timestamp))),
-        ToQString(PositionToText(Object.X, Object.Y, Object.Z, Object.Yaw)), ModelCell(Object));
+    const TSearchResultRow Row = SearchResultRow(Index, Object);
+    return TSearchResultsModel::MakeRow(static_cast<int>(Row.Position), ToQString(Row.Owner),
+                                        ToQString(Row.DateTime), ToQString(Row.Location),
+                                        ToQString(Row.Model));
 }
 
 class TBusyCursor {
@@ -102,28 +94,13 @@ private:
     std::optional<TBusyCursor> Cursor;
 };
 
-// Marks the object of every result row for deletion. When the window closes meanwhile, or a row
-// names no object, the marks set so far are taken back, so that nothing is removed now or by a
-// later deletion. Returns whether every row was marked.
-bool MarkFoundObjects(TPropdumpFile& Propdump, const TSearchResultsModel& Results,
-                      TLongLoop& Loop) {
-    const int Rows = Results.RowCount();
-    int Marked = 0;
-    const auto Unmark = [&] {
-        for (int Row = 0; Row < Marked; ++Row)
-            Propdump.Item(Results.Position(Row) - 1).MarkedForDeletion = false;
-    };
-    try {
-        for (; Marked < Rows; ++Marked) {
-            if (!Loop.Step()) {
-                Unmark();
-                return false;
-            }
-            Propdump.Item(Results.Position(Marked) - 1).MarkedForDeletion = true;
-        }
-    } catch (...) {
-        Unmark();
-        throw;
+// Marks the object of every result row for deletion. Returns whether every row was marked; when
+// the window closes meanwhile, or a row names no object, the deletion takes its marks back.
+bool MarkFoundObjects(TDeletion& Deletion, const TSearchResultsModel& Results, TLongLoop& Loop) {
+    for (int Row = 0; Row < Results.RowCount(); ++Row) {
+        if (!Loop.Step())
+            return false;
+        Deletion.Mark(Results.Position(Row) - 1);
     }
     Loop.Finish();
     return true;
@@ -217,8 +194,9 @@ void TMainForm::DeleteSearchResultsExecute() {
         TSearchActionOff SearchOff(*DoSearch);
         TLongLoop Loop(*this, SearchResults->RowCount());
         try {
-            if (MarkFoundObjects(Propdump, *SearchResults, Loop))
-                Propdump.DeleteMarked();
+            TDeletion Deletion(Propdump);
+            if (MarkFoundObjects(Deletion, *SearchResults, Loop))
+                Deletion.Commit();
         } catch (...) {
             Failure = std::current_exception();
         }

@@ -277,6 +277,19 @@ TEST(PropdumpFileSave, RefusesWhatCannotBeWrittenWithoutTouchingTheFile) {
     }
 }
 
+// The temporary file of a save must fit wherever the file's own name fits.
+TEST(PropdumpFileSave, LongestFileNameLoadsAndSaves) {
+    TScratchDir dir;
+    const std::string name(255, 'n');
+    WriteBytes(dir / name, Header + Line1 + "\r\n");
+    TPropdumpFile doc;
+    doc.LoadFromFile(dir / name, 0);
+    doc.Item(0).Owner = 5;
+    doc.Save();
+    EXPECT_EQ(ReadBytes(dir / name), Header + "5" + Line1.substr(3) + "\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
+}
+
 TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {
     TScratchDir dir;
     std::string old = Header;

@@ -189,6 +189,17 @@ private slots:
                 QString::number(Form->HeaderControl1->sectionSize(Index)));
         QCOMPARE(Sections, QStringList({"Cit# 50", "Date/Time 125", "Location 125", "Model 125",
                                         "Description 125", "Action 110"}));
+
+        // The layouts are made for Tahoma 8 pt; where the free face that stands in for it is
+        // installed, the window uses it, bold included.
+        if (!QFile::exists("/usr/share/wine/fonts/tahoma.ttf"))
+            return;
+        QFont Bold = Form->ListBox1->font();
+        Bold.setBold(true);
+        QCOMPARE(QFontInfo(Form->ListBox1->font()).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(Form->ListBox1->font()).pointSize(), 8);
+        QCOMPARE(QFontInfo(Bold).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(Bold).styleName(), QStringLiteral("Bold"));
     }
 
     // A document with a header: labels, lists in the right order and case rules, actions.

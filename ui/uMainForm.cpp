@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
@@ -83,6 +84,30 @@ public:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         return Event->type() == QEvent::ToolTip || QObject::eventFilter(Watched, Event);
     }
+};
+
+// Text boxes claim some of the window's shortcuts for their own editing (Ctrl+A selects all,
+// Ctrl+K deletes to the end of the line). In this window the window's commands come first: a box
+// is refused every key that an enabled command of the window is bound to, so the key reaches that
+// command. A disabled command leaves its key to the box, and select-all stays in the box's menu.
+class TWindowShortcutsFirst : public QObject {
+public:
+    explicit TWindowShortcutsFirst(QWidget* Window) : QObject(Window), Window(Window) {}
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(Watched, Event);
+        const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
+        for (const QAction* Action : Window->actions()) {
+            if (Action->isEnabled() && Action->shortcut() == Pressed) {
+                Event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* Window;
 };
 
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
@@ -238,6 +263,10 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindListHandlers();
     BindBulkHandlers();
     BindSearchHandlers();
+
+    auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
+    for (QWidget* Child : findChildren<QWidget*>())
+        Child->installEventFilter(ShortcutsFirst);
 
     // Window creation: the "Objects" tab; the views start empty until the first refresh.
     PageControl1->setCurrentIndex(ObjectsTab);

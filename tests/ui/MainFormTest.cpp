@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
@@ -234,6 +235,60 @@ private slots:
         for (const QString& Name : FileActions)
             QVERIFY2(EnabledActions().contains(Name), qPrintable(Name));
         QCOMPARE(Fake->Log, QStringList({"cursor push", "cursor pop", "sound Asterisk"}));
+    }
+
+    // The window's shortcuts win over the text boxes' own keys wherever the focus is; a box
+    // keeps a key only while the command bound to it is disabled.
+    void shortcutsWinInEveryControl() {
+        const QString Path = PathOf("keys.pd");
+        WriteFile(Path, Lines({"propdump version 3", Line3(1, "a")}));
+        Form->show();
+        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+        QList<QWidget*> Focusable;
+        for (QWidget* Widget : Form->findChildren<QWidget*>())
+            if (Widget->focusPolicy() != Qt::NoFocus && Widget->isEnabled() &&
+                !Widget->inherits("QMenuBar"))
+                Focusable << Widget;
+        QVERIFY(Focusable.contains(Form->FindModelName));
+
+        const QList<QPair<QKeyCombination, QAction*>> Keys = {
+            {Qt::CTRL | Qt::Key_O, Form->OpenFile},
+            {Qt::CTRL | Qt::Key_S, Form->SaveFile},
+            {Qt::CTRL | Qt::Key_A, Form->SaveFileAs},
+            {Qt::CTRL | Qt::Key_R, Form->RevertFile},
+            {Qt::CTRL | Qt::Key_K, Form->CloseFile}};
+        for (QWidget* Widget : Focusable) {
+            Open(Path);
+            for (int Tab = 0; Tab < Form->PageControl1->count() && !Widget->isVisible(); ++Tab)
+                Form->PageControl1->setCurrentIndex(Tab);
+            if (!Widget->isVisible()) // the tab bar's scroll buttons
+                continue;
+            Widget->setFocus();
+            QVERIFY2(Widget->hasFocus(), qPrintable(Widget->objectName()));
+            for (const auto& [Key, Action] : Keys) {
+                QSignalSpy Ran(Action, &QAction::triggered);
+                QTest::keyClick(Widget, Key.key(), Key.keyboardModifiers());
+                QVERIFY2(Ran.size() == 1,
+                         qPrintable(Widget->objectName() + ' ' + Action->objectName()));
+            }
+        }
+
+        // Closed, so Save as is disabled: Ctrl+A selects all in the box again. Its menu offers
+        // select-all at any time.
+        Form->CloseFileExecute();
+        QLineEdit* Box = Form->FindModelName;
+        Form->PageControl1->setCurrentIndex(TMainForm::ModelsTab);
+        Box->setText("tree");
+        Box->setFocus();
+        Box->deselect();
+        QTest::keyClick(Box, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(Box->selectedText(), QStringLiteral("tree"));
+        Box->deselect();
+        const std::unique_ptr<QMenu> Menu(Box->createStandardContextMenu());
+        for (QAction* Item : Menu->actions())
+            if (Item->text().startsWith("Select All"))
+                Item->trigger();
+        QCOMPARE(Box->selectedText(), QStringLiteral("tree"));
     }
 
     void openCancelledChangesNothing() {

@@ -83,6 +83,8 @@ private:
 };
 
 QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
+    // Messages quote file names, typed values and file contents, never markup.
+    Box.setTextFormat(Qt::PlainText);
     Box.exec();
     // Closing the box without a button (no escape button among them) answers NoButton.
     return Box.standardButton(Box.clickedButton());

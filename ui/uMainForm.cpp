@@ -77,7 +77,8 @@ QStringList SortedModelNames(std::vector<std::string> Names) {
     return ToStringList(Names);
 }
 
-// The tool bar's buttons are image-only and show no hints.
+// For buttons that show no hints, though their actions have captions: the tool bar's image-only
+// buttons and the buttons on the tabs.
 class TNoToolTips : public QObject {
 public:
     using QObject::QObject;
@@ -198,8 +199,11 @@ QToolButton* AddSpeedButton(QWidget* Parent, const char* Name, const QRect& Geom
     Button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Button->setAutoRaise(Flat);
     Button->setCursor(Qt::PointingHandCursor);
-    if (Action)
+    if (Action) {
         Button->setDefaultAction(Action);
+        // A button bound to an action would show its caption as a hint; these have none.
+        Button->installEventFilter(new TNoToolTips(Button));
+    }
     return Button;
 }
 
@@ -385,6 +389,8 @@ void TMainForm::CreateSummary(QWidget* Client) {
     PropObjCount->setGeometry(8, 64, 473, TextHeight);
     PropFileVer = Named(new QLabel(Client), "PropFileVer");
     PropFileVer->setGeometry(8, 80, 473, TextHeight);
+    for (QLabel* Label : {FileName, PropObjCount, PropFileVer})
+        Label->setTextFormat(Qt::PlainText);
 }
 
 void TMainForm::CreateCitNumsTab() {
@@ -395,7 +401,7 @@ void TMainForm::CreateCitNumsTab() {
     GroupBox1 = Group.Box;
     FindCitNum = Group.Find;
     ReplaceCitNum = Group.Replace;
-    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 28);
+    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 24);
     SpeedButton1 =
         AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22), DoCitNumReplace, true);
 }
@@ -497,8 +503,7 @@ void TMainForm::CreateSearchTab() {
 
 void TMainForm::ShowFileName(const QString& Text) {
     FullFileName = Text;
-    FileName->setText(FileName->fontMetrics().elidedText(Text, Qt::ElideMiddle, FileName->width()));
-    FileName->setToolTip(Text);
+    SetShortenedText(*FileName, Text);
 }
 
 void TMainForm::SetListBox1Count(int Count) {

@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QButtonGroup>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -25,7 +26,10 @@
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -190,6 +194,11 @@ private slots:
                 QString::number(Form->HeaderControl1->sectionSize(Index)));
         QCOMPARE(Sections, QStringList({"Cit# 50", "Date/Time 125", "Location 125", "Model 125",
                                         "Description 125", "Action 110"}));
+        QPoint Note;
+        for (const QLabel* Label : Form->GroupBox1->findChildren<QLabel*>())
+            if (Label->text().startsWith("(use"))
+                Note = Label->pos();
+        QCOMPARE(Note, QPoint(238, 24));
 
         // The layouts are made for Tahoma 8 pt; where the free face that stands in for it is
         // installed, the window uses it, bold included.
@@ -289,6 +298,66 @@ private slots:
             if (Item->text().startsWith("Select All"))
                 Item->trigger();
         QCOMPARE(Box->selectedText(), QStringLiteral("tree"));
+    }
+
+    // Only the controls given a hint show one: the buttons bound to actions show none, and a
+    // file name shows itself whole only where the label has shortened it, always as plain text.
+    void hintsAndPlainFileNames() {
+        Form->show();
+        const QString Folder = PathOf("<b>old</b>");
+        QVERIFY(QDir().mkpath(Folder));
+        const QString Short = Folder + "/f.pd";
+        const QString Long = Folder + '/' + QString(150, 'x') + ".pd";
+        for (const QString& Path : {Short, Long})
+            WriteFile(Path, Lines({"propdump version 3", Line3(1, "a")}));
+        // What a hint shows the user, as text; empty when it shows none.
+        const auto Hint = [](QWidget* Widget) {
+            QToolTip::showText(QPoint(), "none");
+            QHelpEvent Event(QEvent::ToolTip, QPoint(1, 1), Widget->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(Widget, &Event);
+            QTextDocument Shown;
+            Shown.setHtml(QToolTip::text());
+            return Shown.toPlainText() == "none" ? QString() : Shown.toPlainText();
+        };
+        for (const char* Name :
+             {"SpeedButton1", "SpeedButton2", "SpeedButton4", "SpeedButton5", "ToolButton3"})
+            QCOMPARE(Hint(Form->findChild<QWidget*>(Name)), QString());
+        QCOMPARE(Hint(Form->SpeedButton3), QStringLiteral("Edit search criteria"));
+
+        Open(Short);
+        QCOMPARE(Form->FileName->textFormat(), Qt::PlainText);
+        QCOMPARE(Form->FileName->text(), Short);
+        QCOMPARE(Hint(Form->FileName), QString());
+        Open(Long);
+        QVERIFY(Form->FileName->text().contains(QChar(0x2026)));
+        QCOMPARE(Hint(Form->FileName), Long);
+        for (QLabel* Label : {Form->PropObjCount, Form->PropFileVer})
+            QCOMPARE(Label->textFormat(), Qt::PlainText);
+        QToolTip::hideText();
+    }
+
+    // The real message boxes show typed values, file names and errors as they are.
+    void messageBoxesShowPlainText() {
+        SetPlatform(nullptr);
+        QStringList Shown;
+        const auto AnswerNextBox = [&Shown] {
+            QTimer::singleShot(0, [&Shown] {
+                auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!Box)
+                    return Shown.append("no box");
+                Shown.append(QString::number(Box->textFormat()) + ' ' + Box->text());
+                Box->buttons().first()->click();
+            });
+        };
+        AnswerNextBox();
+        Form->FindCitNum->setText("<b>12");
+        Form->DoCitNumReplace->trigger();
+        AnswerNextBox();
+        Platform().ShowMessage(Form.get(), "<i>report</i>", TMsgDlgType::Information,
+                               QMessageBox::Ok);
+        SetPlatform(Fake.get());
+        QCOMPARE(Shown,
+                 QStringList({"0 '<b>12' is not a valid integer value.", "0 <i>report</i>"}));
     }
 
     void openCancelledChangesNothing() {

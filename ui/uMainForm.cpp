@@ -1,6 +1,5 @@
 #include "ui/uMainForm.h"
 
-#include "model/CodePage.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -14,6 +13,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -39,6 +40,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -68,13 +70,31 @@ QStringList ToStringList(const std::vector<std::string>& Items) {
     return Result;
 }
 
-// Model names sort without regard to letter case by the fixed code-page rules, so the order
-// does not depend on the machine's locale.
-QStringList SortedModelNames(std::vector<std::string> Names) {
-    std::stable_sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
-        return CompareText1252(A, B) < 0;
+// Model names sort as a reader expects in the user's language, without regard to letter case: an
+// accented e next to e, not after z. The C locale orders by character code, which is no reader's
+// order, so there the language-neutral order stands in.
+QStringList SortedModelNames(const std::vector<std::string>& Names) {
+    QLocale Locale;
+    if (Locale.language() == QLocale::C)
+        Locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator Collator(Locale);
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList Texts = ToStringList(Names);
+    // One key per name rather than a collation per comparison: a file can have many names.
+    std::vector<QCollatorSortKey> Keys;
+    Keys.reserve(Names.size());
+    for (const QString& Text : Texts)
+        Keys.push_back(Collator.sortKey(Text));
+    std::vector<qsizetype> Order(Names.size());
+    std::iota(Order.begin(), Order.end(), 0);
+    std::stable_sort(Order.begin(), Order.end(), [&Keys](qsizetype A, qsizetype B) {
+        return Keys[static_cast<std::size_t>(A)].compare(Keys[static_cast<std::size_t>(B)]) < 0;
     });
-    return ToStringList(Names);
+    QStringList Sorted;
+    Sorted.reserve(Texts.size());
+    for (const qsizetype Index : Order)
+        Sorted.append(std::move(Texts[Index]));
+    return Sorted;
 }
 
 // For buttons that show no hints, though their actions have captions: the tool bar's image-only

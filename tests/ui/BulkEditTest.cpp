@@ -230,8 +230,8 @@ private slots:
         VerifyReport("Models replaced: 2");
         QCOMPARE(Models(), QStringList({"shrub.rwx", "tree", "shrub.rwx", "tree.rwx.bak",
                                         QString::fromUtf8("été.rwx"), "box"}));
-        QCOMPARE(Rows(Form->ModelList), QStringList({"box", "shrub.rwx", "tree", "tree.rwx.bak",
-                                                     QString::fromUtf8("été.rwx")}));
+        QCOMPARE(Rows(Form->ModelList), QStringList({"box", QString::fromUtf8("été.rwx"),
+                                                     "shrub.rwx", "tree", "tree.rwx.bak"}));
         QCOMPARE(Form->FindModelName->selectedText(), QStringLiteral("Tree.RWX"));
         QCOMPARE(Form->ProgressBar1->value(), 0);
 

@@ -10,8 +10,11 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -359,6 +362,26 @@ private slots:
         SetPlatform(Fake.get());
         QCOMPARE(Shown,
                  QStringList({"0 '<b>12' is not a valid integer value.", "0 <i>report</i>"}));
+    }
+
+    // The one entry of "Files of type" lists every file, also when the user picks it again, and
+    // picking it leaves a typed name alone.
+    void fileDialogsListEveryFile() {
+        QFileDialog Dialog(Form.get());
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        SetAllFilesFilter(Dialog);
+        auto* Types = Dialog.findChild<QComboBox*>("fileTypeCombo");
+        auto* Files = Dialog.findChild<QFileSystemModel*>();
+        auto* Name = Dialog.findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(Types && Files && Name);
+        QCOMPARE(Types->count(), 1);
+        QCOMPARE(Types->itemText(0), QStringLiteral("All Files (*.*)"));
+        QVERIFY(QDir::match(Files->nameFilters(), "README"));
+        Name->setText("out.pd");
+        emit Types->activated(0);
+        QVERIFY(QDir::match(Files->nameFilters(), "README"));
+        QVERIFY(QDir::match(Files->nameFilters(), "a.b"));
+        QCOMPARE(Name->text(), QStringLiteral("out.pd"));
     }
 
     void openCancelledChangesNothing() {

@@ -284,6 +284,14 @@ private slots:
             << "tree" << QString::fromUtf8("木")
             << QStringList{"error The replacement model name contains characters that cannot be "
                            "saved in a propdump file."};
+        QTest::newRow("NUL in the replacement")
+            << "tree" << QStringLiteral("a") + QChar(0)
+            << QStringList{"error The replacement model name cannot contain a NUL character."};
+        QTest::newRow("NUL in the find text")
+            << QStringLiteral("tr") + QChar(0) + "ee"
+            << "bush"
+            << QStringList{"error The model name to find contains characters that no propdump "
+                           "file can hold, so no object can have it."};
         QTest::newRow("unencodable find")
             << QString::fromUtf8("木") << "tree"
             << QStringList{"error The model name to find contains characters that no propdump "

@@ -401,17 +401,48 @@ private slots:
         QVERIFY(Dialog->isVisible());
     }
 
-    void characterOutsideTheCodePageIsRefused() {
+    // A text the file cannot hold, pasted into a field, is refused on OK naming the field; the
+    // fields before it are written, those after it are not.
+    void textTheFileCannotHoldIsRefused_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QString>("Pasted");
+        QTest::addColumn<QString>("Error");
+        const QString Nul(QChar(0));
+        QTest::newRow("character outside the code page")
+            << "Memo1" << QStringLiteral("snow \u2603 man")
+            << "The Description contains characters that cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the model")
+            << "Edit1"
+            << "a" + Nul + "b"
+            << "The Model contains a NUL character, which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the description") << "Memo1" << Nul
+                                                << "The Description contains a NUL character, "
+                                                   "which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the action")
+            << "Memo2"
+            << "go" + Nul
+            << "The Action contains a NUL character, which cannot be saved in a propdump file.";
+    }
+    void textTheFileCannotHoldIsRefused() {
+        QFETCH(QString, Field);
+        QFETCH(QString, Pasted);
+        QFETCH(QString, Error);
         Open();
-        Retype(Edit("Edit1"), QStringLiteral("caf\u00e9.rwx"));
-        Retype(Memo("Memo1"), QStringLiteral("snow \u2603 man"));
+        QWidget* Target = Find<QWidget>(qPrintable(Field));
+        ChangeTexts();
         Retype(Edit("Edit3"), QStringLiteral("7"));
+        QGuiApplication::clipboard()->setText(Pasted);
+        if (auto* Line = qobject_cast<QLineEdit*>(Target))
+            Line->selectAll();
+        else
+            qobject_cast<TMemoEdit*>(Target)->selectAll();
+        QTest::keyClick(Target, Qt::Key_V, Qt::ControlModifier);
         PressOk(QMessageBox::Yes);
-        QCOMPARE(Fake.Errors,
-                 QStringList({"The Description contains characters that cannot be saved "
-                              "in a propdump file."}));
-        QCOMPARE(Object.Model, std::string("caf\xe9.rwx"));
-        QCOMPARE(Object.Description, std::string("red\r\nbox"));
+        QCOMPARE(Fake.Errors, QStringList({Error}));
+        QVERIFY(Dialog->isVisible());
+        QCOMPARE(Object.Model, Field == "Edit1" ? std::string("box01.rwx") : "tree02.rwx");
+        QCOMPARE(Object.Description, Field == "Memo2" ? std::string("green") : "red\r\nbox");
+        QCOMPARE(Object.Action, std::string("create color red"));
         QCOMPARE(Object.Owner, 104);
     }
 

@@ -361,14 +361,16 @@ private slots:
         off.Fields = TSearchFields{};
         QCOMPARE(SearchCriteriaSummary(off), QStringList({"none"}));
 
+        // A text of several lines stays on its one row, its line breaks marked.
         TSearchCriteria criteria = FullCriteria();
         criteria.ModelsText = "100%1";
+        criteria.ActionText = "create\rsign\n\xabhi\xbb";
         criteria.MinTime = SecondsToDateTime(803174400);
         QCOMPARE(
             SearchCriteriaSummary(criteria),
             QStringList({"Exclude cit#s: 104,2045", "Include models: 100%1",
-                         "Include description, exact match: for sale\r\ncheap",
-                         QStringLiteral(u"Exclude action: create sign \u00abhi\u00bb"),
+                         QStringLiteral(u"Include description, exact match: for sale\u00b6cheap"),
+                         QStringLiteral(u"Exclude action: create\u00b6sign\u00b6\u00abhi\u00bb"),
                          "Earliest time: 15 Jun 1995 00:00:00", "Latest time: 03 Feb 2010 04:05:06",
                          QStringLiteral(u"Exclude object type: \u00ab Mover \u00bb")}));
 

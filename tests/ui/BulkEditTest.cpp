@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -432,6 +433,32 @@ private slots:
         QCOMPARE(Fake->Messages.size(), Action.contains("ormalize") ? 2 : 1);
         QVERIFY(Fake->Errors.isEmpty());
         QVERIFY(!Form->ActionList1->IsSuspended());
+        QCOMPARE(Fake->CursorDepth, 0);
+    }
+
+    // An error in the middle of a walk: what was changed stays changed and is shown, the cursor
+    // and the commands come back, and then the error is shown.
+    void errorInTheMiddleOfAWalk_data() {
+        QTest::addColumn<QString>("Action");
+        QTest::addColumn<QStringList>("Listed");
+        QTest::newRow("cit#") << "DoCitNumReplace" << QStringList({"6", "5"});
+        QTest::newRow("replace") << "ReplaceModels" << QStringList({"tree", "tree.rwx"});
+    }
+    void errorInTheMiddleOfAWalk() {
+        QFETCH(QString, Action);
+        QFETCH(QStringList, Listed);
+        OpenDocument({{5, "tree"}, {5, "tree"}, {5, "tree"}});
+        PrepareStepByStepWalk();
+        Fake->OnProcessEvents = [&] {
+            if (Form->LongLoopRunning() && Form->ProgressBar1->value() == 2)
+                throw std::runtime_error("The disk went away");
+        };
+        Click(qPrintable(Action));
+        QCOMPARE(Fake->Log.mid(Fake->Log.size() - 3),
+                 QStringList({"cursor pop", "sound Asterisk", "error The disk went away."}));
+        QCOMPARE(Rows(Action == "DoCitNumReplace" ? Form->CitNumList : Form->ModelList), Listed);
+        QVERIFY(!Form->ActionList1->IsSuspended());
+        QVERIFY(!Form->LongLoopRunning());
         QCOMPARE(Fake->CursorDepth, 0);
     }
 

@@ -213,6 +213,12 @@ private slots:
         QCOMPARE(Edit("Edit2")->displayText(), QStringLiteral("05/17/2024 13:45:30"));
         QCOMPARE(Background(Edit("Edit2")), LightGreen);
         QVERIFY(Dialog->ChangesMade);
+        // A filled-in timestamp is a change: Cancel asks before abandoning it.
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::mouseClick(Find<QPushButton>("CancelButton"), Qt::LeftButton);
+        QCOMPARE(Fake.Messages.last().Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
 
         PressOk(QMessageBox::Yes);
         QCOMPARE(Object.Timestamp, 1715953530);
@@ -444,6 +450,34 @@ private slots:
         QCOMPARE(Object.Description, Field == "Memo2" ? std::string("green") : "red\r\nbox");
         QCOMPARE(Object.Action, std::string("create color red"));
         QCOMPARE(Object.Owner, 104);
+    }
+
+    // Inside the dialog the time field keeps its own rules: it cannot be left incomplete, and
+    // Escape first takes the field back; only a second Escape is the dialog's Cancel.
+    void timestampFieldInsideTheDialog() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(Dialog.get()));
+        QLineEdit* Time = Edit("Edit2");
+        Time->setFocus();
+        Time->selectAll();
+        QTest::keyClick(Time, Qt::Key_Delete);
+        Time->setCursorPosition(0);
+        QTest::keyClicks(Time, QStringLiteral("0203"));
+        QTest::keyClick(Time, Qt::Key_Tab);
+        QCOMPARE(Fake.Messages.size(), 1);
+        QCOMPARE(Fake.Messages[0].Text,
+                 QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+        QVERIFY(Time->hasFocus());
+
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Time->displayText(), QStringLiteral("01/01/1970 00:00:00"));
+        QCOMPARE(Fake.Messages.size(), 1);
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Fake.Messages.size(), 2);
+        QCOMPARE(Fake.Messages[1].Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
     }
 
     void modelRefusesALineBreak() {

@@ -345,6 +345,18 @@ private slots:
         QCOMPARE(Dialog->Criteria.MinTime, 0.0);
     }
 
+    void incompleteTimeFieldCannotBeLeft() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(Dialog.get()));
+        Tick("MaxTimeField");
+        Time("Edit2")->setFocus();
+        RetypeTime("Edit2", QStringLiteral("1231"));
+        QTest::keyClick(Time("Edit2"), Qt::Key_Tab);
+        QCOMPARE(Fake.Messages.size(), 1);
+        QCOMPARE(Fake.Messages[0].Text, TMaskedDateTimeEdit::InvalidInputMessage());
+        QVERIFY(Time("Edit2")->hasFocus());
+    }
+
     void characterOutsideTheCodePageIsRefused() {
         Open();
         Tick("ModelsField");

@@ -384,6 +384,24 @@ private slots:
         QCOMPARE(Name->text(), QStringLiteral("out.pd"));
     }
 
+    void exitWithUnsavedEditsClosesWithoutAsking() {
+        const QString Path = PathOf("edited.pd");
+        const QByteArray Saved = Lines({"propdump version 3", Line3(1, "a")});
+        WriteFile(Path, Saved);
+        for (const bool ThroughExit : {true, false}) {
+            Open(Path);
+            Form->Propdump.Item(0).Owner = 99;
+            Form->show();
+            if (ThroughExit)
+                Click("ExitApp");
+            else
+                QVERIFY(Form->close());
+            QVERIFY(!Form->isVisible());
+            QVERIFY(Fake->Log.isEmpty());
+            QCOMPARE(ReadFile(Path), Saved);
+        }
+    }
+
     void openCancelledChangesNothing() {
         Form->SearchResults->Append(TSearchResultsModel::MakeRow(1, "5", "d", "l", "m"));
         Click("OpenFile");
@@ -558,6 +576,10 @@ private slots:
         QCOMPARE(ReadFile(Copy), ReadFile(Path));
         QCOMPARE(Form->FileNameText(), Copy);
         QCOMPARE(Fake->Log, QStringList({"sound Asterisk"}));
+        Form->Propdump.Item(1).Owner = 43;
+        Click("SaveFile");
+        QCOMPARE(ReadFile(Copy), Lines({"propdump version 3", Line3(42, "a"), Line3(43, "b")}));
+        QCOMPARE(ReadFile(Path), Lines({"propdump version 3", Line3(42, "a"), Line3(2, "b")}));
         WriteFile(Copy, Lines({"propdump version 3", Line3(9, "z")}));
         AnswerRevert(QMessageBox::Yes);
         QCOMPARE(Form->Propdump.Item(0).Owner, 9);

@@ -235,6 +235,10 @@ private slots:
         QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(memo->Text(), QStringLiteral("123,12,34"));
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Asterisk}));
+        // Key combinations with Ctrl are the field's own commands, not characters.
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(memo->textCursor().selectedText(), QStringLiteral("123,12,34"));
+        QCOMPARE(Fake.Sounds.size(), 1);
     }
 
     void enterBreaksLinesOnlyInDescriptionAndAction() {

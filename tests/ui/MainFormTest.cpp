@@ -264,12 +264,9 @@ private slots:
                 Focusable << Widget;
         QVERIFY(Focusable.contains(Form->FindModelName));
 
-        const QList<QPair<QKeyCombination, QAction*>> Keys = {
-            {Qt::CTRL | Qt::Key_O, Form->OpenFile},
-            {Qt::CTRL | Qt::Key_S, Form->SaveFile},
-            {Qt::CTRL | Qt::Key_A, Form->SaveFileAs},
-            {Qt::CTRL | Qt::Key_R, Form->RevertFile},
-            {Qt::CTRL | Qt::Key_K, Form->CloseFile}};
+        // Close last, since it disables the others.
+        const QList<QAction*> Commands = {Form->OpenFile, Form->SaveFile, Form->SaveFileAs,
+                                          Form->RevertFile, Form->CloseFile};
         for (QWidget* Widget : Focusable) {
             Open(Path);
             for (int Tab = 0; Tab < Form->PageControl1->count() && !Widget->isVisible(); ++Tab)
@@ -278,11 +275,11 @@ private slots:
                 continue;
             Widget->setFocus();
             QVERIFY2(Widget->hasFocus(), qPrintable(Widget->objectName()));
-            for (const auto& [Key, Action] : Keys) {
-                QSignalSpy Ran(Action, &QAction::triggered);
-                QTest::keyClick(Widget, Key.key(), Key.keyboardModifiers());
+            for (QAction* Command : Commands) {
+                QSignalSpy Ran(Command, &QAction::triggered);
+                QTest::keySequence(Widget, Command->shortcut());
                 QVERIFY2(Ran.size() == 1,
-                         qPrintable(Widget->objectName() + ' ' + Action->objectName()));
+                         qPrintable(Widget->objectName() + ' ' + Command->objectName()));
             }
         }
 
@@ -335,8 +332,6 @@ private slots:
         Open(Long);
         QVERIFY(Form->FileName->text().contains(QChar(0x2026)));
         QCOMPARE(Hint(Form->FileName), Long);
-        for (QLabel* Label : {Form->PropObjCount, Form->PropFileVer})
-            QCOMPARE(Label->textFormat(), Qt::PlainText);
         QToolTip::hideText();
     }
 
@@ -356,12 +351,8 @@ private slots:
         AnswerNextBox();
         Form->FindCitNum->setText("<b>12");
         Form->DoCitNumReplace->trigger();
-        AnswerNextBox();
-        Platform().ShowMessage(Form.get(), "<i>report</i>", TMsgDlgType::Information,
-                               QMessageBox::Ok);
         SetPlatform(Fake.get());
-        QCOMPARE(Shown,
-                 QStringList({"0 '<b>12' is not a valid integer value.", "0 <i>report</i>"}));
+        QCOMPARE(Shown, QStringList({"0 '<b>12' is not a valid integer value."}));
     }
 
     // The one entry of "Files of type" lists every file, also when the user picks it again, and

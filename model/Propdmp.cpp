@@ -544,16 +544,32 @@ void TPropdumpFile::Save() {
     Save(writer);
 }
 
+namespace {
+
+// What would not read back as written, or null. A line break inside a model name would split the
+// object's line (the other two texts are escaped, the model name cannot be), and the reader takes
+// a NUL byte for the end of the file.
+const char* UnsavableText(const TPropObject& o) {
+    if (o.Model.find_first_of("\r\n") != std::string::npos)
+        return "a line break in its model name";
+    if (o.Model.find('\0') != std::string::npos)
+        return "a NUL byte in its model name";
+    if (o.Description.find('\0') != std::string::npos)
+        return "a NUL byte in its description";
+    if (o.Action.find('\0') != std::string::npos)
+        return "a NUL byte in its action";
+    return nullptr;
+}
+
+} // namespace
+
 void TPropdumpFile::Save(TFileWriter& Writer) {
     if (!Objects.empty() && !IsKnownVersion(Version))
         throw EPropdumpError(VersionMessage(Version));
-    // A line break inside a model name would split the object's line and the file would no
-    // longer load; the other two texts are escaped, the model name cannot be.
     for (std::size_t i = 0; i < Objects.size(); ++i) {
-        const std::string& model = Objects[i].Model;
-        if (std::any_of(model.begin(), model.end(), [](char c) { return c == '\n' || c == '\r'; }))
-            throw EPropdumpError("Object " + std::to_string(i + 1) +
-                                 " has a line break in its model name and cannot be saved");
+        if (const char* flaw = UnsavableText(Objects[i]))
+            throw EPropdumpError("Object " + std::to_string(i + 1) + " has " + flaw +
+                                 " and cannot be saved");
     }
 
     SaveFileAtomically(FileName, Writer,

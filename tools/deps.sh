@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
+    qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core fonts-wine
     libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev

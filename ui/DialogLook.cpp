@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QWidget>
@@ -28,6 +29,19 @@ void SetEntryColour(QWidget& Field, TEntryState State) {
     if (qobject_cast<QComboBox*>(&Field))
         palette.setColor(QPalette::Button, EntryColour(State));
     Field.setPalette(palette);
+}
+
+void SetShortenedText(QLabel& Label, const QString& Text) {
+    Label.setTextFormat(Qt::PlainText);
+    const QString Shown = Label.fontMetrics().elidedText(Text, Qt::ElideMiddle, Label.width());
+    Label.setText(Shown);
+    Label.setToolTip(Shown == Text ? QString() : PlainToolTip(Text));
+}
+
+QString PlainToolTip(const QString& Text) {
+    // Markup of our own, so that the text inside it is only ever text.
+    return QStringLiteral("<p style='white-space:pre'>") + Text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, int Size) {

@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 class QFrame;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -31,6 +32,12 @@ QPushButton* NewDialogButton(QWidget* Parent, const char* Name, const QString& C
                              const QRect& Geometry);
 // Tab moves through Widgets in the order given.
 void SetTabOrder(std::initializer_list<QWidget*> Widgets);
+
+// Shows Text in Label as plain text, shortened in its middle with an ellipsis when it is wider than
+// the label; the whole text is then the label's hint, and only then.
+void SetShortenedText(QLabel& Label, const QString& Text);
+// A hint that shows Text as it is: a hint that looks like markup would otherwise be read as such.
+QString PlainToolTip(const QString& Text);
 
 // A picture from the desktop's icon theme, or the style's standard one when the theme has none.
 QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, int Size);

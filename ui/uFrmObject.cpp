@@ -69,6 +69,10 @@ QString LineBreakOf(const std::string& Text) {
 }
 
 std::string Encoded(const QString& Text, const char* FieldName) {
+    // The file's reader takes a NUL for the end of the file.
+    if (Text.contains(QChar(0)))
+        throw EConvertError(std::string("The ") + FieldName +
+                            " contains a NUL character, which cannot be saved in a propdump file.");
     std::optional<std::string> bytes = ToBytes(Text);
     if (!bytes)
         throw EConvertError(std::string("The ") + FieldName +

@@ -1,5 +1,6 @@
 #include "ui/uFrmSetVersion.h"
 
+#include "ui/DialogLook.h"
 #include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
@@ -76,8 +77,7 @@ TFrmSetVersion::TFrmSetVersion(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TFrmSetVersion::SetFileName(const QString& Text) {
-    Label1->setText(Label1->fontMetrics().elidedText(Text, Qt::ElideMiddle, Label1Width));
-    Label1->setToolTip(Text);
+    SetShortenedText(*Label1, Text);
 }
 
 int TFrmSetVersion::SelectedVersion() const {

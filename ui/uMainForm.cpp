@@ -1,6 +1,5 @@
 #include "ui/uMainForm.h"
 
-#include "model/CodePage.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -14,15 +13,18 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -38,6 +40,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -67,22 +70,65 @@ QStringList ToStringList(const std::vector<std::string>& Items) {
     return Result;
 }
 
-// Model names sort without regard to letter case by the fixed code-page rules, so the order
-// does not depend on the machine's locale.
-QStringList SortedModelNames(std::vector<std::string> Names) {
-    std::stable_sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
-        return CompareText1252(A, B) < 0;
+// Model names sort as a reader expects in the user's language, without regard to letter case: an
+// accented e next to e, not after z. The C locale orders by character code, which is no reader's
+// order, so there the language-neutral order stands in.
+QStringList SortedModelNames(const std::vector<std::string>& Names) {
+    QLocale Locale;
+    if (Locale.language() == QLocale::C)
+        Locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator Collator(Locale);
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList Texts = ToStringList(Names);
+    // One key per name rather than a collation per comparison: a file can have many names.
+    std::vector<QCollatorSortKey> Keys;
+    Keys.reserve(Names.size());
+    for (const QString& Text : Texts)
+        Keys.push_back(Collator.sortKey(Text));
+    std::vector<qsizetype> Order(Names.size());
+    std::iota(Order.begin(), Order.end(), 0);
+    std::stable_sort(Order.begin(), Order.end(), [&Keys](qsizetype A, qsizetype B) {
+        return Keys[static_cast<std::size_t>(A)].compare(Keys[static_cast<std::size_t>(B)]) < 0;
     });
-    return ToStringList(Names);
+    QStringList Sorted;
+    Sorted.reserve(Texts.size());
+    for (const qsizetype Index : Order)
+        Sorted.append(std::move(Texts[Index]));
+    return Sorted;
 }
 
-// The tool bar's buttons are image-only and show no hints.
+// For buttons that show no hints, though their actions have captions: the tool bar's image-only
+// buttons and the buttons on the tabs.
 class TNoToolTips : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         return Event->type() == QEvent::ToolTip || QObject::eventFilter(Watched, Event);
     }
+};
+
+// Text boxes claim some of the window's shortcuts for their own editing (Ctrl+A selects all,
+// Ctrl+K deletes to the end of the line). In this window the window's commands come first: a box
+// is refused every key that an enabled command of the window is bound to, so the key reaches that
+// command. A disabled command leaves its key to the box, and select-all stays in the box's menu.
+class TWindowShortcutsFirst : public QObject {
+public:
+    explicit TWindowShortcutsFirst(QWidget* Window) : QObject(Window), Window(Window) {}
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(Watched, Event);
+        const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
+        for (const QAction* Action : Window->actions()) {
+            if (Action->isEnabled() && Action->shortcut() == Pressed) {
+                Event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* Window;
 };
 
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
@@ -173,8 +219,11 @@ QToolButton* AddSpeedButton(QWidget* Parent, const char* Name, const QRect& Geom
     Button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Button->setAutoRaise(Flat);
     Button->setCursor(Qt::PointingHandCursor);
-    if (Action)
+    if (Action) {
         Button->setDefaultAction(Action);
+        // A button bound to an action would show its caption as a hint; these have none.
+        Button->installEventFilter(new TNoToolTips(Button));
+    }
     return Button;
 }
 
@@ -238,6 +287,10 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindListHandlers();
     BindBulkHandlers();
     BindSearchHandlers();
+
+    auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
+    for (QWidget* Child : findChildren<QWidget*>())
+        Child->installEventFilter(ShortcutsFirst);
 
     // Window creation: the "Objects" tab; the views start empty until the first refresh.
     PageControl1->setCurrentIndex(ObjectsTab);
@@ -356,6 +409,8 @@ void TMainForm::CreateSummary(QWidget* Client) {
     PropObjCount->setGeometry(8, 64, 473, TextHeight);
     PropFileVer = Named(new QLabel(Client), "PropFileVer");
     PropFileVer->setGeometry(8, 80, 473, TextHeight);
+    for (QLabel* Label : {FileName, PropObjCount, PropFileVer})
+        Label->setTextFormat(Qt::PlainText);
 }
 
 void TMainForm::CreateCitNumsTab() {
@@ -366,7 +421,7 @@ void TMainForm::CreateCitNumsTab() {
     GroupBox1 = Group.Box;
     FindCitNum = Group.Find;
     ReplaceCitNum = Group.Replace;
-    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 28);
+    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 24);
     SpeedButton1 =
         AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22), DoCitNumReplace, true);
 }
@@ -468,8 +523,7 @@ void TMainForm::CreateSearchTab() {
 
 void TMainForm::ShowFileName(const QString& Text) {
     FullFileName = Text;
-    FileName->setText(FileName->fontMetrics().elidedText(Text, Qt::ElideMiddle, FileName->width()));
-    FileName->setToolTip(Text);
+    SetShortenedText(*FileName, Text);
 }
 
 void TMainForm::SetListBox1Count(int Count) {

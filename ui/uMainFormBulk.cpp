@@ -33,7 +33,7 @@ int32_t CitNumOf(const QLineEdit& Edit) {
 
 std::string ModelNameToFind(const QString& Text) {
     std::optional<std::string> Bytes = ToBytes(Text);
-    if (!Bytes)
+    if (!Bytes || Text.contains(QChar(0)))
         throw EConvertError("The model name to find contains characters that no propdump file "
                             "can hold, so no object can have it.");
     return std::move(*Bytes);
@@ -43,6 +43,9 @@ std::string ReplacementModelName(const QString& Text) {
     // A line break would split the object's line, and the file could not be saved.
     if (Text.contains(u'\r') || Text.contains(u'\n'))
         throw EConvertError("The replacement model name cannot contain line breaks.");
+    // Nor a NUL, which the file's reader takes for the end of the file.
+    if (Text.contains(QChar(0)))
+        throw EConvertError("The replacement model name cannot contain a NUL character.");
     std::optional<std::string> Bytes = ToBytes(Text);
     if (!Bytes)
         throw EConvertError("The replacement model name contains characters that cannot be "

@@ -213,6 +213,12 @@ private slots:
         QCOMPARE(Edit("Edit2")->displayText(), QStringLiteral("05/17/2024 13:45:30"));
         QCOMPARE(Background(Edit("Edit2")), LightGreen);
         QVERIFY(Dialog->ChangesMade);
+        // A filled-in timestamp is a change: Cancel asks before abandoning it.
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::mouseClick(Find<QPushButton>("CancelButton"), Qt::LeftButton);
+        QCOMPARE(Fake.Messages.last().Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
 
         PressOk(QMessageBox::Yes);
         QCOMPARE(Object.Timestamp, 1715953530);
@@ -401,18 +407,77 @@ private slots:
         QVERIFY(Dialog->isVisible());
     }
 
-    void characterOutsideTheCodePageIsRefused() {
+    // A text the file cannot hold, pasted into a field, is refused on OK naming the field; the
+    // fields before it are written, those after it are not.
+    void textTheFileCannotHoldIsRefused_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QString>("Pasted");
+        QTest::addColumn<QString>("Error");
+        const QString Nul(QChar(0));
+        QTest::newRow("character outside the code page")
+            << "Memo1" << QStringLiteral("snow \u2603 man")
+            << "The Description contains characters that cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the model")
+            << "Edit1"
+            << "a" + Nul + "b"
+            << "The Model contains a NUL character, which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the description") << "Memo1" << Nul
+                                                << "The Description contains a NUL character, "
+                                                   "which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the action")
+            << "Memo2"
+            << "go" + Nul
+            << "The Action contains a NUL character, which cannot be saved in a propdump file.";
+    }
+    void textTheFileCannotHoldIsRefused() {
+        QFETCH(QString, Field);
+        QFETCH(QString, Pasted);
+        QFETCH(QString, Error);
         Open();
-        Retype(Edit("Edit1"), QStringLiteral("caf\u00e9.rwx"));
-        Retype(Memo("Memo1"), QStringLiteral("snow \u2603 man"));
+        QWidget* Target = Find<QWidget>(qPrintable(Field));
+        ChangeTexts();
         Retype(Edit("Edit3"), QStringLiteral("7"));
+        QGuiApplication::clipboard()->setText(Pasted);
+        if (auto* Line = qobject_cast<QLineEdit*>(Target))
+            Line->selectAll();
+        else
+            qobject_cast<TMemoEdit*>(Target)->selectAll();
+        QTest::keyClick(Target, Qt::Key_V, Qt::ControlModifier);
         PressOk(QMessageBox::Yes);
-        QCOMPARE(Fake.Errors,
-                 QStringList({"The Description contains characters that cannot be saved "
-                              "in a propdump file."}));
-        QCOMPARE(Object.Model, std::string("caf\xe9.rwx"));
-        QCOMPARE(Object.Description, std::string("red\r\nbox"));
+        QCOMPARE(Fake.Errors, QStringList({Error}));
+        QVERIFY(Dialog->isVisible());
+        QCOMPARE(Object.Model, Field == "Edit1" ? std::string("box01.rwx") : "tree02.rwx");
+        QCOMPARE(Object.Description, Field == "Memo2" ? std::string("green") : "red\r\nbox");
+        QCOMPARE(Object.Action, std::string("create color red"));
         QCOMPARE(Object.Owner, 104);
+    }
+
+    // Inside the dialog the time field keeps its own rules: it cannot be left incomplete, and
+    // Escape first takes the field back; only a second Escape is the dialog's Cancel.
+    void timestampFieldInsideTheDialog() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(Dialog.get()));
+        QLineEdit* Time = Edit("Edit2");
+        Time->setFocus();
+        Time->selectAll();
+        QTest::keyClick(Time, Qt::Key_Delete);
+        Time->setCursorPosition(0);
+        QTest::keyClicks(Time, QStringLiteral("0203"));
+        QTest::keyClick(Time, Qt::Key_Tab);
+        QCOMPARE(Fake.Messages.size(), 1);
+        QCOMPARE(Fake.Messages[0].Text,
+                 QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+        QVERIFY(Time->hasFocus());
+
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Time->displayText(), QStringLiteral("01/01/1970 00:00:00"));
+        QCOMPARE(Fake.Messages.size(), 1);
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Fake.Messages.size(), 2);
+        QCOMPARE(Fake.Messages[1].Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
     }
 
     void modelRefusesALineBreak() {

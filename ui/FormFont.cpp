@@ -28,5 +28,9 @@ void ApplyFormFont(QWidget& Form) {
     static const bool Tahoma = HasTahoma();
     QFont Font = Tahoma ? QFont(QStringLiteral("Tahoma")) : QApplication::font();
     Font.setPointSize(8);
+    // The free face is drawn for 8 points in its hand-tuned bitmaps; its outlines are thin in
+    // both weights, so smoothed text would lose the bold of the type labels altogether.
+    if (Tahoma)
+        Font.setStyleStrategy(QFont::NoAntialias);
     Form.setFont(Font);
 }

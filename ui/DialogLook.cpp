@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 
 QColor EntryColour(TEntryState State) {
@@ -52,7 +53,11 @@ QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, i
 }
 
 bool ClickFocusedButton(QWidget& Dialog) {
-    auto* button = qobject_cast<QPushButton*>(Dialog.focusWidget());
+    QWidget* focused = Dialog.focusWidget();
+    // Not check boxes: Enter leaves them as they are.
+    QAbstractButton* button = qobject_cast<QPushButton*>(focused);
+    if (!button)
+        button = qobject_cast<QToolButton*>(focused);
     if (!button || !button->isEnabled())
         return false;
     button->click();

@@ -21,8 +21,9 @@ QColor EntryColour(TEntryState State);
 // Paints the field's background in every state of the widget (disabled ones included).
 void SetEntryColour(QWidget& Field, TEntryState State);
 
-// Enter presses the focused button and nothing else: the dialogs have no default button, so
-// Enter in an entry field never confirms them. True when a button was pressed.
+// Enter presses the focused button (a push button or a small picture button) and nothing else:
+// the dialogs have no default button, so Enter in an entry field never confirms them. True when a
+// button was pressed.
 bool ClickFocusedButton(QWidget& Dialog);
 
 // A sunken horizontal rule along the bottom edge of Geometry.

@@ -1,6 +1,7 @@
 #include "ui/uFrmSearch.h"
 
 #include "model/Convert.h"
+#include "ui/Accessibility.h"
 #include "ui/Command.h"
 #include "ui/DialogLook.h"
 #include "ui/FormFont.h"
@@ -213,6 +214,26 @@ void TFrmSearch::CreateControls() {
                  OkButton,
                  CancelButton,
                  ObjTypeExclude});
+    NameInputs();
+}
+
+void TFrmSearch::NameInputs() {
+    // The check box above an input is its caption; an option box is read with its criterion,
+    // since five of them are called "exclude".
+    const auto name = [](const QCheckBox* Field, QWidget* Input,
+                         std::initializer_list<QCheckBox*> Options) {
+        const QString criterion = NameFromCaption(Field->text());
+        Input->setAccessibleName(criterion);
+        for (QCheckBox* option : Options)
+            option->setAccessibleName(option->text() + u' ' + criterion);
+    };
+    name(CitNumsField, Memo1, {CitNumsExclude});
+    name(ModelsField, Memo2, {ModelsExclude});
+    name(DescriptionField, Memo3, {DescriptionExactMatch, DescriptionExclude});
+    name(ActionField, Memo4, {ActionExactMatch, ActionExclude});
+    name(MinTimeField, Edit1, {});
+    name(MaxTimeField, Edit2, {});
+    name(ObjTypeField, ComboBox1, {ObjTypeExclude});
 }
 
 void TFrmSearch::ConnectControls() {

@@ -85,6 +85,8 @@ protected:
 
 private:
     void CreateControls();
+    // Names for screen readers, from the criterion check boxes.
+    void NameInputs();
     void ConnectControls();
     // A criterion box changed: its input and option boxes follow it, and so does Fields.
     void CriterionClicked(TSearchField Field, const QCheckBox& Box, QWidget& Input,

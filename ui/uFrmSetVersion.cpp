@@ -54,6 +54,8 @@ TFrmSetVersion::TFrmSetVersion(QWidget* Parent) : QDialog(Parent) {
     RadioGroup1 = new QGroupBox(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(28, 120, 361, 73);
+    // The group shows no caption; the text above it asks for the version.
+    RadioGroup1->setAccessibleName(QStringLiteral("Propdump version"));
     RadioItems = new QButtonGroup(this);
     RadioItems->setExclusive(true);
     const int ItemHeight = 73 / 3;

@@ -1,5 +1,6 @@
 #include "ui/uMainForm.h"
 
+#include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCollator>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -120,6 +122,7 @@ public:
         const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
         for (const QAction* Action : Window->actions()) {
             if (Action->isEnabled() && Action->shortcut() == Pressed) {
+                LeaveMenuBar(Watched);
                 Event->ignore();
                 return true;
             }
@@ -128,19 +131,33 @@ public:
     }
 
 private:
+    // The menu items' copies of the keys answer only while the menu bar has the focus, as it has
+    // after Alt alone; both would then answer and the key would be ambiguous. The bar gives the
+    // focus back first, as Escape makes it do, and only the command answers.
+    static void LeaveMenuBar(QObject* Watched) {
+        auto* Bar = qobject_cast<QMenuBar*>(Watched);
+        if (!Bar || !Bar->hasFocus())
+            return;
+        QKeyEvent Escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(Bar, &Escape);
+    }
+
     QWidget* Window;
 };
 
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
-// The shortcut itself lives on the action only, so that it is never ambiguous.
+// The item carries the shortcut too, so that the menu shows it and screen readers announce it as
+// the item's shortcut rather than as part of its name. Only the action answers the key: the
+// item's copy would answer only while the menu bar has the focus, and the bar gives the focus
+// back before a command's key is looked up (TWindowShortcutsFirst), so the key is never
+// ambiguous.
 QAction* AddMenuItem(QMenu* Menu, QAction* Source, const QString& Name) {
     auto* Item = new QAction(Menu);
     Item->setObjectName(Name);
+    Item->setShortcutContext(Qt::WidgetShortcut);
     auto Sync = [Item, Source] {
-        QString Text = Source->text();
-        if (!Source->shortcut().isEmpty())
-            Text += QLatin1Char('\t') + Source->shortcut().toString(QKeySequence::NativeText);
-        Item->setText(Text);
+        Item->setText(Source->text());
+        Item->setShortcut(Source->shortcut());
         Item->setIcon(Source->icon());
         Item->setEnabled(Source->isEnabled());
     };
@@ -205,10 +222,12 @@ struct TReplaceGroup {
 TReplaceGroup AddReplaceGroup(QWidget* Parent, const TReplaceLayout& Layout) {
     auto* Box = Named(new QGroupBox(QStringLiteral("Replace"), Parent), Layout.Name);
     Box->setGeometry(Layout.Geometry);
-    AddLabel(Box, QString::fromLatin1(Layout.FindCaption), 16, 28);
+    QLabel* FindLabel = AddLabel(Box, QString::fromLatin1(Layout.FindCaption), 16, 28);
     QLineEdit* Find = AddEdit(Box, Layout.FindName, Layout.EditLeft, 24, Layout.EditWidth);
-    AddLabel(Box, QStringLiteral("Replace with:"), 16, 52);
+    TieLabel(*FindLabel, *Find);
+    QLabel* ReplaceLabel = AddLabel(Box, QStringLiteral("Replace with:"), 16, 52);
     QLineEdit* Replace = AddEdit(Box, Layout.ReplaceName, Layout.EditLeft, 48, Layout.EditWidth);
+    TieLabel(*ReplaceLabel, *Replace);
     return {Box, Find, Replace};
 }
 
@@ -287,6 +306,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindListHandlers();
     BindBulkHandlers();
     BindSearchHandlers();
+    SetUpKeyboardAndScreenReader();
 
     auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
     for (QWidget* Child : findChildren<QWidget*>())
@@ -350,7 +370,7 @@ void TMainForm::CreateActions() {
 
 void TMainForm::CreateMenu() {
     auto* MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
-    File1 = Named(MainMenu1->addMenu(QStringLiteral("File")), "File1");
+    File1 = Named(MainMenu1->addMenu(QStringLiteral("&File")), "File1");
     AddMenuItem(File1, OpenFile, QStringLiteral("Open1"));
     AddMenuItem(File1, SaveFile, QStringLiteral("Save1"));
     AddMenuItem(File1, SaveFileAs, QStringLiteral("Saveas1"));

@@ -10,6 +10,7 @@
 //   uMainFormBulk.cpp    the bulk edits on "CitNums" and "Models"
 //   uMainFormSearch.cpp  the search on "Search" (criteria summary, DoSearch, DeleteSearchResults,
 //                        ListView2)
+//   uMainFormAccess.cpp  names for screen readers, the Tab order, the menus' access keys
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
 // the end of this header; the constructor calls all three once every control and action exists.
 // Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
@@ -185,6 +186,8 @@ private:
     void BindListHandlers();
     void BindBulkHandlers();
     void BindSearchHandlers();
+    // Once every control, menu and handler exists.
+    void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.
     bool SearchBusy() const;
 

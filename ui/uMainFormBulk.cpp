@@ -12,6 +12,7 @@
 #include "ui/Platform.h"
 #include "ui/TextCodec.h"
 
+#include <QAction>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -136,6 +137,11 @@ void TMainForm::BindBulkHandlers() {
                             [this] { NormalizeModelsExecute(); });
     ActionList1->SetHandler(QStringLiteral("DenormalizeModels"),
                             [this] { DenormalizeModelsExecute(); });
+    // Enter in a find or replacement box is a click on its tab's "Apply".
+    for (QLineEdit* Box : {FindCitNum, ReplaceCitNum})
+        connect(Box, &QLineEdit::returnPressed, DoCitNumReplace, &QAction::trigger);
+    for (QLineEdit* Box : {FindModelName, ReplaceModelName})
+        connect(Box, &QLineEdit::returnPressed, ReplaceModels, &QAction::trigger);
 }
 
 void TMainForm::DoCitNumReplaceExecute() {

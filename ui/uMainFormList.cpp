@@ -1,5 +1,6 @@
 #include "ui/uMainForm.h"
 
+#include "ui/Accessibility.h"
 #include "ui/Command.h"
 #include "ui/ObjectsListDelegate.h"
 #include "ui/ObjectsListModel.h"
@@ -56,8 +57,9 @@ void TMainForm::BindListHandlers() {
         RunCommand(this, [this, Section] { HeaderControl1SectionResize(Section); });
     });
 
-    ListBox1->viewport()->installEventFilter(new TDoubleClickWatch(
-        [this] { RunCommand(this, [this] { ListBox1DblClick(); }); }, ListBox1));
+    const auto Open = [this] { RunCommand(this, [this] { ListBox1DblClick(); }); };
+    ListBox1->viewport()->installEventFilter(new TDoubleClickWatch(Open, ListBox1));
+    OpenWithEnter(*ListBox1, Open);
 }
 
 void TMainForm::HeaderControl1SectionResize(int) {

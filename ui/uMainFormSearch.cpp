@@ -4,6 +4,7 @@
 #include "ops/SearchMatcher.h"
 #include "ops/SearchResultRow.h"
 #include "text/DateTimeText.h"
+#include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -14,10 +15,12 @@
 #include "ui/uFrmSearch.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListWidget>
+#include <QPointer>
 #include <QProgressBar>
 #include <QStyle>
 #include <QToolButton>
@@ -53,15 +56,29 @@ public:
 // start, and "Clear" leaves the rows alone.
 class TSearchActionOff {
 public:
-    explicit TSearchActionOff(QAction& DoSearch) : DoSearch(DoSearch) {
+    explicit TSearchActionOff(QAction& DoSearch)
+        : DoSearch(DoSearch), Focused(QApplication::focusWidget()) {
         DoSearch.setEnabled(false);
+        // Qt moves the keyboard focus on from the search button it disables, and a second key
+        // press would then clear the results. The focus comes back at the end, unless the user
+        // has moved it meanwhile.
+        if (Focused && Focused->hasFocus())
+            Focused = nullptr;
+        else
+            MovedTo = QApplication::focusWidget();
     }
-    ~TSearchActionOff() { DoSearch.setEnabled(true); }
+    ~TSearchActionOff() {
+        DoSearch.setEnabled(true);
+        if (Focused && Focused->isEnabled() && QApplication::focusWidget() == MovedTo)
+            Focused->setFocus();
+    }
     TSearchActionOff(const TSearchActionOff&) = delete;
     TSearchActionOff& operator=(const TSearchActionOff&) = delete;
 
 private:
     QAction& DoSearch;
+    QPointer<QWidget> Focused;
+    QPointer<QWidget> MovedTo;
 };
 
 // One search from the first row removed to the last row listed. However the search ends (done,
@@ -132,8 +149,10 @@ void TMainForm::BindSearchHandlers() {
                             [this] { DeleteSearchResultsExecute(); });
     connect(SpeedButton3, &QToolButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
-    connect(ListView2, &QTreeView::doubleClicked, this,
-            [this] { RunCommand(this, [this] { ListView2DblClick(); }); });
+    const auto Open = [this] { RunCommand(this, [this] { ListView2DblClick(); }); };
+    connect(ListView2, &QTreeView::doubleClicked, this, Open);
+    OpenWithEnter(*ListView2, Open);
+    ListView2->setItemDelegate(new TWholeTextHints(ListView2));
 }
 
 bool TMainForm::SearchBusy() const {

@@ -6,6 +6,7 @@
 #include "ui/MemoEdit.h"
 #include "ui/uFrmObject.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -70,6 +71,9 @@ class FrmObjectTest : public QObject {
     template <typename T> T* Find(const char* Name) { return FindControl<T>(*Dialog, Name); }
     QLineEdit* Edit(const char* Name) { return Find<QLineEdit>(Name); }
     TMemoEdit* Memo(const char* Name) { return Find<TMemoEdit>(Name); }
+    static QString Described(QWidget* Field) {
+        return QAccessible::queryAccessibleInterface(Field)->text(QAccessible::Description);
+    }
     void Retype(QLineEdit* Field, const QString& Text) {
         Field->selectAll();
         QTest::keyClick(Field, Qt::Key_Delete);
@@ -131,9 +135,9 @@ private slots:
         QCOMPARE(Find<QPushButton>("CancelButton")->text(), QStringLiteral("&Cancel"));
         QVERIFY(!Dialog->ChangesMade);
 
-        QCOMPARE(TabOrder(Edit("Edit1"), 10),
-                 QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
-                              "Edit6", "OkButton", "CancelButton"}));
+        QCOMPARE(TabOrder(Edit("Edit1"), 11),
+                 QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "SpeedButton1", "Edit3", "Edit4",
+                              "Edit5", "Edit6", "OkButton", "CancelButton"}));
     }
 
     void colourFollowsEditableAndChangedState() {
@@ -147,6 +151,9 @@ private slots:
         QTest::keyClicks(Edit("Edit3"), QStringLiteral("5"));
         QCOMPARE(Background(Edit("Edit3")), LightGreen);
         QCOMPARE(Background(Edit("Edit4")), WindowColour());
+        // Told to screen readers too, not by colour alone.
+        QCOMPARE(Described(Edit("Edit3")), QStringLiteral("changed"));
+        QCOMPARE(Described(Edit("Edit4")), QString());
         QVERIFY(Dialog->ChangesMade);
         // Typing the old text back leaves the field changed.
         QTest::keyClick(Edit("Edit3"), Qt::Key_Backspace);
@@ -161,6 +168,7 @@ private slots:
         Dialog->show();
         QCOMPARE(Background(Edit("Edit3")), WindowColour());
         QCOMPARE(Background(Memo("Memo2")), WindowColour());
+        QCOMPARE(Described(Edit("Edit3")), QString());
         QVERIFY(!Dialog->ChangesMade);
     }
 
@@ -207,7 +215,9 @@ private slots:
 
         Fake.Reset();
         Fake.MessageAnswers.enqueue(QMessageBox::Yes);
-        QTest::mouseClick(Find<QToolButton>("SpeedButton1"), Qt::LeftButton);
+        // The keyboard reaches the button too: Enter on it is a click.
+        Find<QToolButton>("SpeedButton1")->setFocus();
+        QTest::keyClick(Find<QToolButton>("SpeedButton1"), Qt::Key_Return);
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Question, TSoundKind::Asterisk}));
         // The fake clock reads 2024-05-17 13:45:30.250; the milliseconds are dropped.
         QCOMPARE(Edit("Edit2")->displayText(), QStringLiteral("05/17/2024 13:45:30"));

@@ -172,12 +172,17 @@ template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria,
     TLongLoop Loop(Form, Count);
     if (!HasCriteria)
         throw std::runtime_error(NoCriteria);
-    for (int Index = 0; Index < Count; ++Index) {
-        if (!Loop.Step())
+    // A slice at a time: asking the clock after every object would cost more than most tests.
+    for (int First = 0; First < Count;) {
+        const int Last = std::min(Count, First + TLongLoop::SliceSize());
+        if (!Loop.Step(Last - First))
             return;
-        const TPropObject& Object = Form.Propdump.Item(Index);
-        if (Finds(Object))
-            Run.Found.push_back(ResultRow(Index, Object));
+        for (int Index = First; Index < Last; ++Index) {
+            const TPropObject& Object = Form.Propdump.Item(Index);
+            if (Finds(Object))
+                Run.Found.push_back(ResultRow(Index, Object));
+        }
+        First = Last;
     }
     Loop.Finish();
 }

@@ -22,28 +22,30 @@ void TMapPoints::Load(const TPropdumpFile& Document) {
         Box[3] = std::max(Box[3], Object.Z);
     }
     std::copy(std::begin(Box), std::end(Box), std::begin(Bounds));
-    SetFound({});
+    ClearFound();
 }
 
 void TMapPoints::Clear() {
     X = {};
     Z = {};
+    ClearFound();
+}
+
+void TMapPoints::ClearFound() {
     Found = {};
     FoundCount = 0;
 }
 
-void TMapPoints::SetFound(const std::vector<int>& Positions) {
-    Found.assign((X.size() + 63) / 64, 0);
-    FoundCount = 0;
-    for (const int Position : Positions) {
-        if (Position < 0 || static_cast<std::size_t>(Position) >= X.size())
-            continue;
-        const auto Index = static_cast<std::size_t>(Position);
-        Found[Index >> 6] |= uint64_t{1} << (Index & 63);
-        ++FoundCount;
-    }
-    if (FoundCount == 0)
-        Found = {};
+void TMapPoints::MarkFound(int Position) {
+    if (Position < 0 || static_cast<std::size_t>(Position) >= X.size())
+        return;
+    if (Found.empty())
+        Found.assign((X.size() + 63) / 64, 0);
+    const auto Index = static_cast<std::size_t>(Position);
+    uint64_t& Word = Found[Index >> 6];
+    const uint64_t Bit = uint64_t{1} << (Index & 63);
+    FoundCount += (Word & Bit) == 0;
+    Word |= Bit;
 }
 
 std::size_t TMapPoints::MemoryBytes() const {

@@ -28,8 +28,10 @@ public:
     int32_t MinZ() const { return Bounds[2]; }
     int32_t MaxZ() const { return Bounds[3]; }
 
-    // The objects found, by 0-based document position; positions beyond the objects are ignored.
-    void SetFound(const std::vector<int>& Positions);
+    // The objects found: ClearFound, then MarkFound with each one's 0-based document position
+    // (positions beyond the objects are ignored).
+    void ClearFound();
+    void MarkFound(int Position);
     bool AnyFound() const { return FoundCount > 0; }
     bool IsFound(std::size_t Index) const { return (Found[Index >> 6] >> (Index & 63)) & 1u; }
 

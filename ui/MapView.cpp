@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -26,14 +25,15 @@ struct TDensityClass {
     uint32_t From;
     QRgb Colour;
 };
+// Even the palest stays plain to see as a lone pixel on the white background.
 constexpr std::array<TDensityClass, 7> DensityClasses = {{
-    {1, qRgb(0xc7, 0xe9, 0xb4)},
-    {2, qRgb(0x7f, 0xcd, 0xbb)},
-    {4, qRgb(0x41, 0xb6, 0xc4)},
-    {10, qRgb(0x1d, 0x91, 0xc0)},
-    {32, qRgb(0x22, 0x5e, 0xa8)},
-    {100, qRgb(0x25, 0x34, 0x94)},
-    {316, qRgb(0x08, 0x1d, 0x58)},
+    {1, qRgb(0x7f, 0xcd, 0xbb)},
+    {2, qRgb(0x41, 0xb6, 0xc4)},
+    {4, qRgb(0x1d, 0x91, 0xc0)},
+    {10, qRgb(0x22, 0x5e, 0xa8)},
+    {32, qRgb(0x25, 0x34, 0x94)},
+    {100, qRgb(0x08, 0x1d, 0x58)},
+    {316, qRgb(0x03, 0x0b, 0x2a)},
 }};
 constexpr QRgb Found = qRgb(0xf0, 0x3b, 0x20);
 constexpr QRgb Background = qRgb(0xff, 0xff, 0xff);
@@ -54,8 +54,9 @@ const std::array<QRgb, LookupSize>& ColourLookup() {
 
 constexpr int FitMargin = 12;
 constexpr double HitRadius = 8;
-// Two objects drawn closer than this (the size of a dot) cannot be told apart.
-constexpr double ApartPixels = 3;
+// The pointer tells the nearest object from the next one only when the next one is at least
+// this much farther away.
+constexpr double ApartPixels = 2;
 constexpr double WheelStep = 1.25;
 // The closest view: a thousandth of a unit over 64 pixels.
 constexpr double MaxScale = 64;
@@ -289,14 +290,15 @@ void TMapView::Enlarge(QImage& Image, std::size_t Occupied) {
     auto* Pixels = reinterpret_cast<uint32_t*>(Image.bits());
     const int Width = Image.width();
     const int Height = Image.height();
-    std::vector<std::pair<int, int>> Dots;
+    std::vector<uint32_t> Dots;
     Dots.reserve(Occupied);
-    for (int Y = 0; Y < Height; ++Y)
-        for (int X = 0; X < Width; ++X)
-            if (Pixels[Y * Width + X] != Background)
-                Dots.emplace_back(X, Y);
-    for (const auto& [X, Y] : Dots) {
-        const QRgb Colour = Pixels[Y * Width + X];
+    for (uint32_t Index = 0; Index < static_cast<uint32_t>(Width * Height); ++Index)
+        if (Pixels[Index] != Background)
+            Dots.push_back(Index);
+    for (const uint32_t Index : Dots) {
+        const int X = static_cast<int>(Index % static_cast<uint32_t>(Width));
+        const int Y = static_cast<int>(Index / static_cast<uint32_t>(Width));
+        const QRgb Colour = Pixels[Index];
         for (int Row = std::max(0, Y - 1); Row <= std::min(Height - 1, Y + 1); ++Row)
             for (int Column = std::max(0, X - 1); Column <= std::min(Width - 1, X + 1); ++Column)
                 if (Pixels[Row * Width + Column] == Background)
@@ -330,25 +332,28 @@ TMapView::THit TMapView::HitAt(QPoint Pixel) const {
     if (Hit.Index < 0)
         return Hit;
 
-    // Whatever else is drawn so close to the nearest object that their dots touch.
+    // The pointer names the nearest object only when every object at another place is clearly
+    // farther away; objects at the very same place are counted instead.
     const int32_t HitX = Xs[Hit.Index];
     const int32_t HitZ = Zs[Hit.Index];
-    const double HitPixelX = OriginX - HitX * Scale;
-    const double HitPixelY = OriginY - HitZ * Scale;
+    const double Clear = std::sqrt(Nearest) + ApartPixels;
     for (int Index = 0; Index < Count; ++Index) {
-        if (Index == Hit.Index ||
-            std::abs(OriginX - Xs[Index] * Scale - HitPixelX) >= ApartPixels ||
-            std::abs(OriginY - Zs[Index] * Scale - HitPixelY) >= ApartPixels)
+        if (Index == Hit.Index)
             continue;
-        if (Xs[Index] != HitX || Zs[Index] != HitZ) {
-            Hit.Crowded = true;
+        if (Xs[Index] == HitX && Zs[Index] == HitZ) {
+            ++Hit.Others;
+            continue;
+        }
+        const double Dx = OriginX - Xs[Index] * Scale - PointerX;
+        if (Dx >= Clear || Dx <= -Clear)
+            continue;
+        const double Dy = OriginY - Zs[Index] * Scale - PointerY;
+        if (Dx * Dx + Dy * Dy < Clear * Clear) {
+            // Pointing between objects names none; pointing at a cluster asks for a closer look.
+            Hit = {};
+            Hit.Crowded = Nearest <= ApartPixels * ApartPixels;
             break;
         }
-        ++Hit.Others;
-    }
-    if (Hit.Crowded) {
-        Hit.Index = -1;
-        Hit.Others = 0;
     }
     return Hit;
 }
@@ -600,6 +605,14 @@ void TMapView::keyPressEvent(QKeyEvent* Event) {
         break;
     default:
         QWidget::keyPressEvent(Event);
+    }
+}
+
+void TMapView::leaveEvent(QEvent* Event) {
+    QWidget::leaveEvent(Event);
+    if (Drag == TDrag::None && !(Hover == THit{})) {
+        Hover = {};
+        emit HoverChanged(Hover);
     }
 }
 

@@ -54,9 +54,9 @@ public:
     void ToWorld(QPoint Pixel, int32_t& X, int32_t& Z) const;
 
     // What the pointer at Pixel points at: the nearest object within a few pixels, or none.
-    // It can be told apart only when no object at another place is drawn within a dot's width
-    // of it; otherwise Crowded is set and Index is -1. Others counts further objects at exactly
-    // the same place.
+    // It is told apart only when every object at another place is clearly farther from the
+    // pointer; otherwise Index is -1, and Crowded is set when the pointer is right on the
+    // objects. Others counts further objects at exactly the same place.
     struct THit {
         int Index = -1;
         int Others = 0;
@@ -95,6 +95,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
 
 private:
     enum class TDrag { None, Pan, Area };

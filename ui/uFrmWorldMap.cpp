@@ -21,7 +21,6 @@
 #include <QVBoxLayout>
 
 #include <stdexcept>
-#include <vector>
 
 namespace {
 
@@ -166,11 +165,10 @@ void TFrmWorldMap::DocumentChanged() {
 
 void TFrmWorldMap::SearchResultsChanged() {
     const TSearchResultsModel& Results = *Form.SearchResults;
-    std::vector<int> Positions;
-    Positions.reserve(static_cast<std::size_t>(Results.RowCount()));
+    TMapPoints& Points = MapView->Points();
+    Points.ClearFound();
     for (int Row = 0; Row < Results.RowCount(); ++Row)
-        Positions.push_back(Results.Position(Row) - 1);
-    MapView->Points().SetFound(Positions);
+        Points.MarkFound(Results.Position(Row) - 1);
     MapView->PointsChanged(false);
 }
 

@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -20,12 +19,12 @@ constexpr uint32_t FoundBit = 0x80000000u;
 constexpr uint32_t CountMask = ~FoundBit;
 
 // Objects per pixel, from few to many: each class about three times the one before, so that
-// both a lone object and a crowded town square are seen. Light to dark.
+// both a lone object and a crowded town square are seen. Light to dark; even the palest stays
+// plain to see as a lone pixel on the white background.
 struct TDensityClass {
     uint32_t From;
     QRgb Colour;
 };
-// Even the palest stays plain to see as a lone pixel on the white background.
 constexpr std::array<TDensityClass, 7> DensityClasses = {{
     {1, qRgb(0x7f, 0xcd, 0xbb)},
     {2, qRgb(0x41, 0xb6, 0xc4)},

@@ -126,8 +126,11 @@ TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window)
             [this](int32_t X, int32_t Z) { PointerLabel->setText(PositionText(X, Z)); });
     connect(MapView, &TMapView::HoverChanged, this, &TFrmWorldMap::ShowHover);
     connect(MapView, &TMapView::AreaChanged, this, &TFrmWorldMap::ShowArea);
-    connect(MapView, &TMapView::ObjectDoubleClicked, this,
-            [this](int Index) { RunCommand(this, [this, Index] { MapViewDblClick(Index); }); });
+    // Queued: the editor's own event loop starts once the map has finished with the click.
+    connect(
+        MapView, &TMapView::ObjectDoubleClicked, this,
+        [this](int Index) { RunCommand(this, [this, Index] { MapViewDblClick(Index); }); },
+        Qt::QueuedConnection);
 
     connect(&Form, &TMainForm::DocumentChanged, this, &TFrmWorldMap::DocumentChanged);
     connect(Form.SearchResults, &QAbstractItemModel::modelReset, this,

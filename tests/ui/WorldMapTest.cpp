@@ -207,6 +207,7 @@ private slots:
         const auto DoubleClick = [this](int32_t X, int32_t Z) {
             const QPoint Pixel = Map->MapView->ToScreen(X, Z).toPoint();
             SendMouse(Map->MapView, QEvent::MouseButtonDblClick, Pixel, Qt::LeftButton);
+            QCoreApplication::processEvents();
         };
         DoubleClick(-50000, 50000);
         QVERIFY(Fake->ModalHandlers.isEmpty());

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -140,6 +141,22 @@ void AppendJson(std::string& Out, uint64_t Index, const TPropObject& Object) {
     Out += "\"}\n";
 }
 
+// What search and delete find: the objects that meet every criterion and lie in the area, if
+// one was given.
+class TFinder {
+public:
+    explicit TFinder(const TInvocation& Invocation)
+        : Matcher(Invocation.Criteria), Area(Invocation.Area) {}
+    bool Finds(const TPropObject& Object) const {
+        return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
+    }
+    unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
+
+private:
+    TSearchMatcher Matcher;
+    std::optional<TMapArea> Area;
+};
+
 struct TFound {
     std::string Out;
     uint64_t Count = 0;
@@ -150,19 +167,19 @@ struct TFound {
 };
 
 int RunSearch(const TInvocation& Invocation) {
-    const TSearchMatcher Matcher(Invocation.Criteria);
+    const TFinder Finder(Invocation);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const TSearchOutput Mode = Invocation.SearchOutput;
     if (Mode == TSearchOutput::Lines)
         WriteOut(HeaderLine(Source.Version()));
     uint64_t Found = 0;
-    const unsigned Parts = Matcher.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
-                                                    : Mode == TSearchOutput::Count ? 0u
-                                                                                   : lpAllParts);
+    const unsigned Parts = Finder.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
+                                                   : Mode == TSearchOutput::Count ? 0u
+                                                                                  : lpAllParts);
     StreamObjects<TFound>(
         Source, Parts,
         [&](unsigned, const TPropObject& Object, uint64_t Index, TFound& Result) {
-            if (!Matcher.Matches(Object))
+            if (!Finder.Finds(Object))
                 return;
             ++Result.Count;
             if (Mode == TSearchOutput::Rows)
@@ -312,12 +329,12 @@ int RunBulkEdit(const TInvocation& Invocation) {
 }
 
 int RunDelete(const TInvocation& Invocation) {
-    const TSearchMatcher Matcher(Invocation.Criteria);
+    const TFinder Finder(Invocation);
     try {
         const TRewritten Totals = Rewrite(
             Invocation, 0,
-            [&Matcher](const TPropObject& Object, TEdited& Result) {
-                if (!Matcher.Matches(Object))
+            [&Finder](const TPropObject& Object, TEdited& Result) {
+                if (!Finder.Finds(Object))
                     return true;
                 ++Result.Changed;
                 return false;

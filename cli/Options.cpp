@@ -40,6 +40,8 @@ struct TCriteriaOptions {
     CLI::Option* Before = nullptr;
     std::string AfterText;
     std::string BeforeText;
+    CLI::Option* Area = nullptr;
+    std::vector<std::string> AreaCorners;
 };
 
 void AddCriterion(CLI::App& Command, TCriterionOptions& Options, const std::string& Name,
@@ -79,6 +81,22 @@ void AddCriteriaOptions(CLI::App& Command, TCriteriaOptions& Options) {
                  "version-4 object type: zone, emitter, mover, camera or unknown");
     Options.Type.Include->check(CLI::IsMember({"zone", "emitter", "mover", "camera", "unknown"}));
     Options.Type.Exclude->check(CLI::IsMember({"zone", "emitter", "mover", "camera", "unknown"}));
+    Options.Area = Command
+                       .add_option("--area", Options.AreaCorners,
+                                   "objects inside the rectangle between two opposite corners, "
+                                   "edges included, such as --area \"12.5N 7W\" \"10S 3E\"")
+                       ->type_name("CORNER")
+                       ->expected(2);
+}
+
+std::optional<TMapArea> BuildArea(const TCriteriaOptions& Options) {
+    if (Options.Area->count() == 0)
+        return std::nullopt;
+    try {
+        return TMapArea::FromCornerTexts(Options.AreaCorners.at(0), Options.AreaCorners.at(1));
+    } catch (const EConvertError& Error) {
+        throw EUsageError("--area: " + std::string(Error.what()));
+    }
 }
 
 // A line break typed into the dialog's description and action boxes is stored as CR LF.
@@ -291,6 +309,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     switch (Invocation.Command) {
     case TCommand::Search:
         Invocation.Criteria = BuildCriteria(SearchCriteria);
+        Invocation.Area = BuildArea(SearchCriteria);
         Invocation.SearchOutput = Count->count() > 0   ? TSearchOutput::Count
                                   : Lines->count() > 0 ? TSearchOutput::Lines
                                   : Json->count() > 0  ? TSearchOutput::Json
@@ -298,6 +317,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
         break;
     case TCommand::Delete:
         Invocation.Criteria = BuildCriteria(DeleteCriteria);
+        Invocation.Area = BuildArea(DeleteCriteria);
         break;
     case TCommand::ReplaceOwner:
         Invocation.FindOwner = OwnerArgument(Find);
@@ -323,9 +343,10 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     default:
         break;
     }
-    if (Invocation.Command == TCommand::Delete && Invocation.Criteria.Fields.IsEmpty())
+    const bool NoCriterion = Invocation.Criteria.Fields.IsEmpty() && !Invocation.Area;
+    if (Invocation.Command == TCommand::Delete && NoCriterion)
         throw EUsageError("delete needs at least one criterion");
-    if (Invocation.Command == TCommand::Search && Invocation.Criteria.Fields.IsEmpty())
+    if (Invocation.Command == TCommand::Search && NoCriterion)
         throw EUsageError("No search criteria specified");
     return Invocation;
 }

@@ -3,6 +3,7 @@
 // The tool's command line: subcommands and options (parsed by CLI11) turned into one plain
 // record. Search criteria come out as the same record the window's criteria dialog fills in.
 
+#include "ops/MapArea.h"
 #include "ops/SearchCriteria.h"
 
 #include <cstdint>
@@ -29,6 +30,7 @@ struct TInvocation {
     std::string Output;  // -o; empty: in place ("-": standard output)
     bool DryRun = false;
     TSearchCriteria Criteria;
+    std::optional<TMapArea> Area; // --area: only objects inside it, besides the criteria
     TSearchOutput SearchOutput = TSearchOutput::Rows;
     int Top = 20; // 0: all
     int32_t FindOwner = 0;

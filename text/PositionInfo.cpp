@@ -241,12 +241,15 @@ void TPositionInfo::ParseText(std::string_view Text) {
         SetYaw(0);
         return;
     }
+    TryParseText(Text);
+}
 
+bool TPositionInfo::TryParseText(std::string_view Text) {
     std::string t1, t2, t3, t4;
     const int count =
         Sscanf(Text, "%[0-9.NnSsWwEe] %[0-9.WwEeNnSs] %[0-9.a-] %[0-9.]", {&t1, &t2, &t3, &t4});
     if (count < 2)
-        return;
+        return false;
 
     // Either compass part may come first; after this t1 is north-south and t2 east-west.
     if (EndsWithEither(t1, 'W', 'E') || EndsWithEither(t2, 'S', 'N'))
@@ -263,7 +266,7 @@ void TPositionInfo::ParseText(std::string_view Text) {
     if (!ReadCoordinate(t1, EndsWithEither(t1, 'S', 'S'), northSouth, outOfRange) ||
         !ReadCoordinate(t2, EndsWithEither(t2, 'E', 'E'), eastWest, outOfRange) ||
         !ReadCoordinate(t3, false, altitude, outOfRange, AltitudeRoundingSlack))
-        return;
+        return false;
 
     int32_t yaw = 0;
     const std::string_view yawText = t4.empty() ? std::string_view("0.0") : std::string_view(t4);
@@ -284,6 +287,7 @@ void TPositionInfo::ParseText(std::string_view Text) {
     EastWest = eastWest;
     Altitude = altitude;
     SetYaw(yaw);
+    return true;
 }
 
 std::string PositionToText(int32_t X, int32_t Y, int32_t Z, int32_t Yaw) {
@@ -292,5 +296,12 @@ std::string PositionToText(int32_t X, int32_t Y, int32_t Z, int32_t Yaw) {
 
 TObjectPosition TextToPosition(std::string_view Text) {
     const TPositionInfo info(Text);
+    return TObjectPosition{info.EastWest, info.Altitude, info.NorthSouth, info.Yaw};
+}
+
+std::optional<TObjectPosition> ReadPositionText(std::string_view Text) {
+    TPositionInfo info(0, 0, 0, 0);
+    if (!info.TryParseText(Text))
+        return std::nullopt;
     return TObjectPosition{info.EastWest, info.Altitude, info.NorthSouth, info.Yaw};
 }

@@ -354,6 +354,8 @@ void TMainForm::CreateActions() {
          -1,
          true,
          [this] { ClearSearchResultsExecute(); }},
+        {WorldMap, "WorldMap", "World &map", QKeySequence(Qt::CTRL | Qt::Key_M), -1, true,
+         [this] { WorldMapExecute(); }},
     };
     for (const TActionEntry& Entry : Entries) {
         QAction* Action = ActionList1->Add(QString::fromLatin1(Entry.Name),
@@ -379,6 +381,8 @@ void TMainForm::CreateMenu() {
     AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
     AddMenuSeparator(File1, QStringLiteral("N2"));
     AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
+    View1 = Named(MainMenu1->addMenu(QStringLiteral("View")), "View1");
+    AddMenuItem(View1, WorldMap, QStringLiteral("WorldMap1"));
     setMenuBar(MainMenu1);
 }
 
@@ -568,6 +572,7 @@ void TMainForm::RefreshViews() {
         SetListBox1Count(0);
         PropObjCount->clear();
         SetFileActionsEnabled(false);
+        emit DocumentChanged();
         return;
     }
 
@@ -585,6 +590,7 @@ void TMainForm::RefreshViews() {
     PropFileVer->setText(QStringLiteral("File version %1").arg(Propdump.Version));
     PageControl1->setCurrentIndex(ObjectsTab);
     SetFileActionsEnabled(true);
+    emit DocumentChanged();
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {

@@ -9,7 +9,8 @@
 //   uMainFormList.cpp    the objects list on "Objects" (ListBox1, HeaderControl1, EditObject)
 //   uMainFormBulk.cpp    the bulk edits on "CitNums" and "Models"
 //   uMainFormSearch.cpp  the search on "Search" (criteria summary, DoSearch, DeleteSearchResults,
-//                        ListView2)
+//                        ListView2, and the objects found in an area of the world map)
+//   uMainFormMap.cpp     the "View" menu's world map window
 //   uMainFormAccess.cpp  names for screen readers, the Tab order, the menus' access keys
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
 // the end of this header; the constructor calls all three once every control and action exists.
@@ -23,6 +24,7 @@
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class QAction;
@@ -40,6 +42,8 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class TFrmWorldMap;
+class TMapArea;
 class TSearchResultsModel;
 
 class TMainForm : public QMainWindow {
@@ -74,8 +78,10 @@ public:
     QAction* DoSearch = nullptr;
     QAction* DeleteSearchResults = nullptr;
     QAction* ClearSearchResults = nullptr;
+    QAction* WorldMap = nullptr;
 
     QMenu* File1 = nullptr;
+    QMenu* View1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* FileName = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -132,6 +138,8 @@ public:
     // Opens the object editor for Object, read-only or editable; objects of a special type are
     // never opened (uMainFormList.cpp).
     void EditObject(TPropObject& Object, bool ReadOnly);
+    // What a double-click on the objects list's row Index does.
+    void OpenObject(int Index);
     void ListBox1DblClick();
     void HeaderControl1SectionResize(int Section);
 
@@ -160,12 +168,23 @@ public:
     void DoSearchExecute();
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
+    // Lists on "Search", as a search does, every object inside Area and, when
+    // OnlyMatchingCriteria, meeting the search criteria as well.
+    void FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria);
+
+    // "View" (uMainFormMap.cpp): opens the one world map window, or brings it to the front.
+    void WorldMapExecute();
+    // The world map window while it is open, else nullptr.
+    TFrmWorldMap* WorldMapWindow() const;
 
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
     void ListBox1CountChanged(int Count);
+    // The document changed in a way views that show it must follow: every RefreshViews ends with
+    // it, and so does an object edited in the editor.
+    void DocumentChanged();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -199,6 +218,7 @@ private:
     void LongLoopEnded();
 
     QString FullFileName;
+    QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;
     int LongLoops = 0;
     bool CloseWhenLoopsEnd = false;

@@ -67,18 +67,21 @@ void TMainForm::HeaderControl1SectionResize(int) {
 }
 
 void TMainForm::ListBox1DblClick() {
+    const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
+    OpenObject(Selected.isEmpty() ? -1 : Selected.first().row());
+}
+
+void TMainForm::OpenObject(int Index) {
     // A search, a deletion or a bulk edit is walking the objects: an editor opened now would
     // change them under it.
     if (SearchBusy())
         return;
-    const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
     // A row the document no longer has counts as no selection: there is no object to open.
-    const int Row = Selected.isEmpty() ? -1 : Selected.first().row();
-    if (Row < 0 || Row >= Propdump.Count()) {
+    if (Index < 0 || Index >= Propdump.Count()) {
         Platform().PlaySound(TSoundKind::Asterisk);
         return;
     }
-    EditObject(Propdump.Item(Row), false);
+    EditObject(Propdump.Item(Index), false);
 }
 
 void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
@@ -89,6 +92,8 @@ void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
     const auto FrmObject = std::make_unique<TFrmObject>(this);
     FrmObject->PropObject = &Object;
     FrmObject->SetEditable(!ReadOnly);
-    if (Platform().RunModal(*FrmObject) == QDialog::Accepted)
-        ListBox1->viewport()->update();
+    if (Platform().RunModal(*FrmObject) != QDialog::Accepted)
+        return;
+    ListBox1->viewport()->update();
+    emit DocumentChanged();
 }

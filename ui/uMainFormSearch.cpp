@@ -1,6 +1,7 @@
 #include "ui/uMainForm.h"
 
 #include "ops/Deletion.h"
+#include "ops/MapArea.h"
 #include "ops/SearchMatcher.h"
 #include "ops/SearchResultRow.h"
 #include "text/DateTimeText.h"
@@ -178,26 +179,62 @@ void TMainForm::ShowSearchCriteria() {
     ListBox2->setUpdatesEnabled(true);
 }
 
-void TMainForm::DoSearchExecute() {
-    const int Count = Propdump.Count();
-    if (Count == 0) {
-        BeepMessageDlg(this, QStringLiteral("There are no objects in this propdump."),
-                       TMsgDlgType::Error, QMessageBox::Ok);
-        return;
-    }
-    const TSearchMatcher Matcher(SearchCriteria);
-    TSearchRun Run(*this);
-    TLongLoop Loop(*this, Count);
-    if (Matcher.CriteriaCount() == 0)
-        throw std::runtime_error("No search criteria specified");
-    for (int Index = 0; Index < Count; ++Index) {
-        if (!Loop.Step())
+namespace {
+
+const char* const NoCriteria = "No search criteria specified";
+
+// Lists every object of the document that Finds finds. Without criteria the old results go and
+// the refusal follows, as in a search.
+template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria, TFinds&& Finds) {
+    const int Count = Form.Propdump.Count();
+    TSearchRun Run(Form);
+    TLongLoop Loop(Form, Count);
+    if (!HasCriteria)
+        throw std::runtime_error(NoCriteria);
+    // A slice at a time: asking the clock after every object would cost more than most tests.
+    for (int First = 0; First < Count;) {
+        const int Last = std::min(Count, First + TLongLoop::SliceSize());
+        if (!Loop.Step(Last - First))
             return;
-        const TPropObject& Object = Propdump.Item(Index);
-        if (Matcher.Matches(Object))
-            Run.Found.push_back(ResultRow(Index, Object));
+        for (int Index = First; Index < Last; ++Index) {
+            const TPropObject& Object = Form.Propdump.Item(Index);
+            if (Finds(Object))
+                Run.Found.push_back(ResultRow(Index, Object));
+        }
+        First = Last;
     }
     Loop.Finish();
+}
+
+bool NoObjects(TMainForm& Form) {
+    if (Form.Propdump.Count() > 0)
+        return false;
+    BeepMessageDlg(&Form, QStringLiteral("There are no objects in this propdump."),
+                   TMsgDlgType::Error, QMessageBox::Ok);
+    return true;
+}
+
+} // namespace
+
+void TMainForm::DoSearchExecute() {
+    if (NoObjects(*this))
+        return;
+    const TSearchMatcher Matcher(SearchCriteria);
+    ListFoundObjects(*this, Matcher.CriteriaCount() > 0,
+                     [&Matcher](const TPropObject& Object) { return Matcher.Matches(Object); });
+}
+
+void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria) {
+    if (SearchBusy() || NoObjects(*this))
+        return;
+    const TSearchMatcher Matcher(SearchCriteria);
+    // Asked to match criteria when there are none: refused before the results are touched.
+    if (OnlyMatchingCriteria && Matcher.CriteriaCount() == 0)
+        throw std::runtime_error(NoCriteria);
+    PageControl1->setCurrentIndex(SearchTab);
+    ListFoundObjects(*this, true, [&](const TPropObject& Object) {
+        return Area.Contains(Object) && (!OnlyMatchingCriteria || Matcher.Matches(Object));
+    });
 }
 
 void TMainForm::DeleteSearchResultsExecute() {

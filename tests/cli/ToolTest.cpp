@@ -95,6 +95,14 @@ TEST(PropdumpTool, BadInputIsReportedAndChangesNothing) {
          {"search", "{d}/good.pd", "--action-exact"},
          2,
          "propdump: --action-exact needs --action or --not-action\n" + Hint},
+        {"area corner that is no position",
+         {"delete", "{d}/good.pd", "--area", "12.5N", "10S 3E"},
+         2,
+         "propdump: --area: '12.5N' is not a position such as \"12.5N 7W\"\n" + Hint},
+        {"area with one corner",
+         {"search", "{d}/good.pd", "--area", "12.5N 7W"},
+         2,
+         "propdump: --area: At least 2 required but received 1\n" + Hint},
         {"no criterion",
          {"delete", "{d}/good.pd", "-o", "{d}/out.pd"},
          2,
@@ -211,6 +219,35 @@ TEST(PropdumpTool, SearchOutputs) {
               "{\"position\":7,\"owner\":5,\"timestamp\":1000000050,\"x\":0,\"y\":0,\"z\":0,"
               "\"yaw\":0,\"tilt\":0,\"roll\":0,\"type\":0,\"model\":\"\",\"description\":"
               "\"a\\nb\",\"action\":\"\",\"data\":\"\"}\n");
+}
+
+// Two objects stand away from 0N 0W: at 12.345N 6.789E and at 0.003N 0.001W. An area's edges
+// are inside it.
+TEST(PropdumpTool, AreaJoinsTheCriteria) {
+    const struct {
+        std::vector<std::string> Args;
+        std::string Out;
+    } Cases[] = {
+        {{"--area", "13N 7E", "12N 6E"}, "1\n"},
+        {{"--area", "0N 0W", "12.345N 6.789E"}, "10\n"},
+        {{"--area", "12.345N 6.789E", "0.001N 0.001E"}, "1\n"},
+        {{"--area", "1S 1W", "1N 1E", "--owner", "5"}, "3\n"},
+        {{"--area", "1S 1W", "1N 1E", "--not-owner", "5", "--type", "zone"}, "0\n"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Args[1] + " " + Case.Args[2]);
+        std::vector<std::string> Args{"search", "-", "--count"};
+        Args.insert(Args.end(), Case.Args.begin(), Case.Args.end());
+        EXPECT_EQ(RunTool(Args, SampleDocument).Out, Case.Out);
+    }
+    const TToolRun Run =
+        RunTool({"delete", "-", "--area", "12.345N 6.789E", "13N 7E", "-o", "-"}, SampleDocument);
+    EXPECT_EQ(Run.Status, 0);
+    EXPECT_EQ(Run.Err, "Objects deleted: 1\n");
+    TPropdumpFile Left;
+    Left.LoadFromMemory(Run.Out, "", 0);
+    ASSERT_EQ(Left.Count(), 10);
+    EXPECT_EQ(Left.Item(0).Owner, 7);
 }
 
 TEST(PropdumpTool, InfoListsTheFigures) {

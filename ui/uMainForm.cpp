@@ -291,6 +291,8 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(ShortcutsFirst);
+    // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
+    BindHistoryHandlers();
 
     // Window creation: the "Objects" tab; the views start empty until the first refresh.
     PageControl1->setCurrentIndex(ObjectsTab);
@@ -334,6 +336,8 @@ void TMainForm::CreateActions() {
          -1,
          true,
          [this] { ClearSearchResultsExecute(); }},
+        {EditUndo, "EditUndo", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), -1, false, {}},
+        {EditRedo, "EditRedo", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), -1, false, {}},
     };
     for (const TActionEntry& Entry : Entries) {
         QAction* Action = ActionList1->Add(QString::fromLatin1(Entry.Name),
@@ -359,6 +363,9 @@ void TMainForm::CreateMenu() {
     AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
     AddMenuSeparator(File1, QStringLiteral("N2"));
     AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
+    Edit1 = Named(MainMenu1->addMenu(QStringLiteral("Edit")), "Edit1");
+    AddMenuItem(Edit1, EditUndo, QStringLiteral("Undo1"));
+    AddMenuItem(Edit1, EditRedo, QStringLiteral("Redo1"));
     setMenuBar(MainMenu1);
 }
 
@@ -568,8 +575,9 @@ void TMainForm::RefreshViews() {
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
-    // A failed load leaves the document as it was, so the views stay true without a refresh.
+    // A failed load leaves the document as it was, so the views and the history stay true.
     Propdump.LoadFromFile(Path, Version);
+    ClearHistory();
     RefreshViews();
 }
 
@@ -643,6 +651,7 @@ void TMainForm::CloseFileExecute() {
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
     Propdump.Clear();
+    ClearHistory();
     RefreshViews();
 }
 

@@ -10,6 +10,8 @@
 //   uMainFormBulk.cpp    the bulk edits on "CitNums" and "Models"
 //   uMainFormSearch.cpp  the search on "Search" (criteria summary, DoSearch, DeleteSearchResults,
 //                        ListView2)
+//   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
+//                        RecordChange)
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
 // the end of this header; the constructor calls all three once every control and action exists.
 // Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
@@ -18,11 +20,15 @@
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
 
 #include "model/Propdmp.h"
+#include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -73,8 +79,11 @@ public:
     QAction* DoSearch = nullptr;
     QAction* DeleteSearchResults = nullptr;
     QAction* ClearSearchResults = nullptr;
+    QAction* EditUndo = nullptr;
+    QAction* EditRedo = nullptr;
 
     QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* FileName = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -160,11 +169,24 @@ public:
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
 
+    // Undo and redo (uMainFormHistory.cpp). The changes since the document was opened: Open,
+    // Close and Revert empty the history, Save and Save as keep it.
+    TUndoHistory UndoHistory;
+    // Keeps the change that MakeStep records (null: nothing changed) for undo. Should that fail,
+    // the history goes, since its older steps would no longer fit the document.
+    void RecordChange(const std::function<std::unique_ptr<TUndoStep>()>& MakeStep);
+    void ClearHistory();
+    void EditUndoExecute();
+    void EditRedoExecute();
+
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
     void ListBox1CountChanged(int Count);
+    // After Undo or Redo has changed the document, once the views show the change. The other
+    // commands refresh through RefreshViews or repaint the objects list, as before.
+    void DocumentChanged();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -185,6 +207,10 @@ private:
     void BindListHandlers();
     void BindBulkHandlers();
     void BindSearchHandlers();
+    void BindHistoryHandlers();
+    // The Edit menu names the next change to undo and to redo.
+    void ShowHistory();
+    void StepHistory(bool Undoing);
     // A search or a deletion of its results is under way.
     bool SearchBusy() const;
 

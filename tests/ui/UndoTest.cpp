@@ -1,0 +1,326 @@
+#include "support/FakePlatform.h"
+
+#include "ui/LongLoop.h"
+#include "ui/SearchResultsModel.h"
+#include "ui/uFrmObject.h"
+#include "ui/uMainForm.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QLocale>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Every field of every object in document order, as the file would hold them, and the marks.
+QStringList Lines(const TPropdumpFile& Document) {
+    QStringList Result;
+    for (const TPropObject& Object : Document.Objects)
+        Result << QString::fromLatin1(Object.FormatLine(4)) +
+                      (Object.MarkedForDeletion ? "  marked" : "");
+    return Result;
+}
+
+QStringList Rows(const QListView* List) {
+    return qobject_cast<const QStringListModel*>(List->model())->stringList();
+}
+
+// 1,234 objects: owners 5, 7 and 9 in turn, model names that every bulk edit changes.
+std::vector<TPropObject> Objects() {
+    const char* const Models[] = {"tree", "TREE.RWX", "bush.rwx", "Tree.rwx"};
+    std::vector<TPropObject> Result(1234);
+    for (std::size_t i = 0; i < Result.size(); ++i) {
+        Result[i].Owner = static_cast<int32_t>(5 + 2 * (i % 3));
+        Result[i].Timestamp = static_cast<int32_t>(1000000000 + i);
+        Result[i].Model = Models[i % 4];
+        Result[i].Description = "for sale";
+    }
+    return Result;
+}
+
+} // namespace
+
+class UndoTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakePlatform> Fake;
+    std::unique_ptr<TMainForm> Form;
+
+    void Load() {
+        Form->Propdump.Objects = Objects();
+        Form->Propdump.FileName = "undo.pd";
+        Form->Propdump.Version = 4;
+        Form->ClearHistory();
+        Form->RefreshViews();
+        Fake->Reset();
+    }
+
+    void Click(QAction* Action) {
+        QVERIFY2(Action->isEnabled(), qPrintable(Action->objectName()));
+        Action->trigger();
+        QVERIFY2(Fake->Errors.isEmpty(), qPrintable(Fake->Errors.join('\n')));
+    }
+
+    // The Edit menu's two items as the user reads them.
+    QStringList Menu() const {
+        QStringList Items;
+        for (const char* Name : {"Undo1", "Redo1"}) {
+            const auto* Item = Form->findChild<QAction*>(Name);
+            Items << (Item->isEnabled() ? "" : "(off) ") + Item->text();
+        }
+        return Items;
+    }
+
+    // Owner 7's objects all go through a search and "Delete".
+    void DeleteOwner7() {
+        Form->SearchCriteria = TSearchCriteria();
+        Form->SearchCriteria.Fields.Set(sfCitNums, true);
+        Form->SearchCriteria.CitNumsText = "7";
+        Click(Form->DoSearch);
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click(Form->DeleteSearchResults);
+    }
+
+    // The object at Position through the editor, with a new owner typed in.
+    void EditOwner(int Position, const QString& Owner) {
+        Fake->ModalHandlers.enqueue([this, Owner](QDialog& Dialog) {
+            auto* Frm = qobject_cast<TFrmObject*>(&Dialog);
+            Frm->Edit3->selectAll();
+            QTest::keyClicks(Frm->Edit3, Owner);
+            Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+            Frm->OkButton->click();
+            return Frm->result();
+        });
+        Form->EditObject(Form->Propdump.Item(Position), false);
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void init() {
+        Fake = std::make_unique<FakePlatform>();
+        Form = std::make_unique<TMainForm>();
+    }
+
+    void cleanup() {
+        Form.reset();
+        Fake.reset();
+        TLongLoop::SetYieldInterval(25);
+    }
+
+    // Each change, undone and redone through the menu: the document as it was and as the change
+    // left it, the views refreshed as the change itself refreshed them, the names in the menu.
+    void everyChangeComesBackAndGoesAgain() {
+        const struct {
+            QString Name;
+            std::function<void()> Change;
+            bool Refreshes;
+        } Cases[] = {
+            {"Edit of object 17", [this] { EditOwner(16, "77"); }, false},
+            {"Delete of 411 found objects", [this] { DeleteOwner7(); }, true},
+            {"Citizen number replacement (1,234 objects)",
+             [this] {
+                 Form->FindCitNum->setText("-1");
+                 Form->ReplaceCitNum->setText("77");
+                 Click(Form->DoCitNumReplace);
+             },
+             true},
+            {"Model replacement (617 objects)",
+             [this] {
+                 Form->FindModelName->setText("tree.rwx");
+                 Form->ReplaceModelName->setText("shrub");
+                 Click(Form->ReplaceModels);
+             },
+             true},
+            {"Normalize",
+             [this] {
+                 Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+                 Click(Form->NormalizeModels);
+             },
+             true},
+            {"Denormalize",
+             [this] {
+                 Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+                 Click(Form->DenormalizeModels);
+             },
+             true},
+        };
+        for (const auto& Case : Cases) {
+            Load();
+            QCOMPARE(Menu(), QStringList({"(off) &Undo\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+            const QStringList Before = Lines(Form->Propdump);
+            const QStringList OwnersBefore = Rows(Form->CitNumList);
+            Case.Change();
+            const QStringList After = Lines(Form->Propdump);
+            const QStringList OwnersAfter = Rows(Form->CitNumList);
+            QVERIFY2(After != Before, qPrintable(Case.Name));
+            QCOMPARE(Menu(),
+                     QStringList({"&Undo " + Case.Name + "\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+
+            QSignalSpy Changed(Form.get(), &TMainForm::DocumentChanged);
+            QSignalSpy Counted(Form.get(), &TMainForm::ListBox1CountChanged);
+            Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
+            Click(Form->EditUndo);
+            QCOMPARE(Lines(Form->Propdump), Before);
+            QCOMPARE(Menu(),
+                     QStringList({"(off) &Undo\tCtrl+Z", "&Redo " + Case.Name + "\tCtrl+Y"}));
+            QCOMPARE(Changed.size(), 1);
+            // A refresh rebuilds the lists and shows the objects; a repaint leaves them be.
+            QCOMPARE(Counted.size(), Case.Refreshes ? 1 : 0);
+            QCOMPARE(Rows(Form->CitNumList), Case.Refreshes ? OwnersBefore : OwnersAfter);
+            QCOMPARE(Form->PageControl1->currentIndex(),
+                     Case.Refreshes ? TMainForm::ObjectsTab : TMainForm::SearchTab);
+            QCOMPARE(Form->ListBox1Count(), Form->Propdump.Count());
+
+            Click(Form->EditRedo);
+            QCOMPARE(Lines(Form->Propdump), After);
+            QCOMPARE(Rows(Form->CitNumList), OwnersAfter);
+            QCOMPARE(Menu(),
+                     QStringList({"&Undo " + Case.Name + "\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+            QCOMPARE(Changed.size(), 2);
+        }
+    }
+
+    // Objects that come back or go away take the search results with them: their "#" would no
+    // longer name the objects found. A new change ends the redoing.
+    void resultsGoWhenObjectsComeOrGo() {
+        Load();
+        DeleteOwner7();
+        Form->SearchCriteria.CitNumsText = "5";
+        Click(Form->DoSearch);
+        QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 412"));
+        Click(Form->EditUndo);
+        QCOMPARE(Form->SearchResults->RowCount(), 0);
+        QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 0"));
+        QVERIFY(!Form->DeleteSearchResults->isEnabled());
+
+        Click(Form->DoSearch);
+        Click(Form->EditRedo);
+        QCOMPARE(Form->SearchResults->RowCount(), 0);
+        QCOMPARE(Form->Propdump.Count(), 1234 - 411);
+
+        Click(Form->EditUndo);
+        QVERIFY(Form->EditRedo->isEnabled());
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click(Form->NormalizeModels);
+        QVERIFY(!Form->EditRedo->isEnabled());
+        QCOMPARE(Form->EditUndo->text(), QStringLiteral("&Undo Normalize"));
+    }
+
+    // Open, Close and Revert start a new history; Save and Save as keep it.
+    void aNewDocumentStartsANewHistory() {
+        QTemporaryDir Dir;
+        const QString Path = Dir.filePath("a.pd");
+        QFile File(Path);
+        QVERIFY(File.open(QIODevice::WriteOnly));
+        File.write("propdump version 3\r\n5 1000000000 0 0 0 0 0 0 4 0 0 tree\r\n");
+        File.close();
+        auto Open = [&] {
+            Fake->OpenFileAnswers.enqueue(Path);
+            Click(Form->OpenFile);
+        };
+        int Owner = 100;
+        auto Change = [&] {
+            Form->FindCitNum->setText("-1");
+            Form->ReplaceCitNum->setText(QString::number(++Owner));
+            Click(Form->DoCitNumReplace);
+            QVERIFY(Form->EditUndo->isEnabled());
+        };
+        Open();
+        Change();
+        Click(Form->SaveFile);
+        Fake->SaveFileAnswers.enqueue(Dir.filePath("b.pd"));
+        Click(Form->SaveFileAs);
+        QCOMPARE(Form->EditUndo->text(),
+                 QStringLiteral("&Undo Citizen number replacement (1 object)"));
+        Click(Form->EditUndo);
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click(Form->RevertFile);
+        QVERIFY(!Form->EditUndo->isEnabled());
+        QVERIFY(!Form->EditRedo->isEnabled());
+        // Read back as saved by Save as, before the undo.
+        QCOMPARE(Form->Propdump.Item(0).Owner, 101);
+
+        Change();
+        Click(Form->CloseFile);
+        QVERIFY(!Form->EditUndo->isEnabled());
+        Open();
+        Change();
+        Open();
+        QVERIFY(!Form->EditUndo->isEnabled());
+    }
+
+    void unavailableWhileALongCommandRuns() {
+        Load();
+        Form->show();
+        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click(Form->NormalizeModels);
+        const QStringList Normalized = Lines(Form->Propdump);
+        TLongLoop::SetYieldInterval(0);
+        bool Tried = false;
+        Fake->OnProcessEvents = [&] {
+            if (Tried || !Form->LongLoopRunning())
+                return;
+            Tried = true;
+            Form->EditUndo->trigger();
+            QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
+        };
+        Form->FindCitNum->setText("5");
+        Form->ReplaceCitNum->setText("6");
+        Click(Form->DoCitNumReplace);
+        QVERIFY(Tried);
+        QCOMPARE(Form->EditUndo->text(),
+                 QStringLiteral("&Undo Citizen number replacement (412 objects)"));
+        Click(Form->EditUndo);
+        QCOMPARE(Lines(Form->Propdump), Normalized);
+    }
+
+    // Keys pressed for real: in a text box they take back the typing, elsewhere the change.
+    void keysUndoTheTypingInATextBoxAndTheDocumentElsewhere() {
+        Load();
+        Form->show();
+        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+        const QStringList Before = Lines(Form->Propdump);
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click(Form->NormalizeModels);
+        const QStringList After = Lines(Form->Propdump);
+
+        Form->PageControl1->setCurrentIndex(TMainForm::ModelsTab);
+        QLineEdit* Box = Form->FindModelName;
+        Box->setFocus();
+        QTest::keyClicks(Box, "abc");
+        QTest::keyClick(Box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Box->text(), QString());
+        QTest::keyClick(Box, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Box->text(), QStringLiteral("abc"));
+        QTest::keyClick(Box, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(Box, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Box->text(), QStringLiteral("abc"));
+        QCOMPARE(Lines(Form->Propdump), After);
+        QVERIFY(Form->EditUndo->isEnabled());
+
+        Form->PageControl1->setCurrentIndex(TMainForm::ObjectsTab);
+        Form->ListBox1->setFocus();
+        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Lines(Form->Propdump), Before);
+        QTest::keyClick(Form->ListBox1, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Lines(Form->Propdump), After);
+        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Lines(Form->Propdump), After);
+    }
+};
+
+QTEST_MAIN(UndoTest)
+#include "UndoTest.moc"

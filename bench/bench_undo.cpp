@@ -7,6 +7,7 @@
 // texts and data on the heap). "field_bytes" gives a deletion's objects by their field values
 // alone, for comparison.
 #include "bench/Corpus.h"
+#include "bench/MostFrequent.h"
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
 #include "ops/HeapBytes.h"
@@ -18,7 +19,6 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -29,17 +29,6 @@ const TPropdumpFile& Corpus() {
         return Loaded;
     }();
     return Document;
-}
-
-template <class TKey, class TOf> TKey MostFrequent(TOf Of) {
-    std::unordered_map<TKey, int> Counts;
-    for (const TPropObject& Object : Corpus().Objects)
-        ++Counts[Of(Object)];
-    auto Best = Counts.begin();
-    for (auto It = Counts.begin(); It != Counts.end(); ++It)
-        if (It->second > Best->second)
-            Best = It;
-    return Best->first;
 }
 
 std::size_t FieldBytes(const TPropObject& Object) {
@@ -146,16 +135,16 @@ BENCHMARK_CAPTURE(BM_UndoRecord, OwnerEveryObject,
     ->Iterations(3);
 BENCHMARK_CAPTURE(BM_UndoRecord, OwnerMostFrequent,
                   [](TPropdumpFile& D, std::vector<bool>&) {
-                      const int32_t Owner =
-                          MostFrequent<int32_t>([](const TPropObject& O) { return O.Owner; });
+                      const int32_t Owner = MostFrequent<int32_t>(
+                          Corpus(), [](const TPropObject& O) { return O.Owner; });
                       return Bulk(D, TBulkEdit::ReplaceOwner(Owner, 1999999999));
                   })
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK_CAPTURE(BM_UndoRecord, ModelMostFrequent,
                   [](TPropdumpFile& D, std::vector<bool>&) {
-                      const std::string Model =
-                          MostFrequent<std::string>([](const TPropObject& O) { return O.Model; });
+                      const std::string Model = MostFrequent<std::string>(
+                          Corpus(), [](const TPropObject& O) { return O.Model; });
                       return Bulk(D, TBulkEdit::ReplaceModel(Model, "replaced.rwx"));
                   })
     ->Unit(benchmark::kMillisecond)

@@ -7,8 +7,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
@@ -81,14 +79,23 @@ class UndoTest : public QObject {
         return Items;
     }
 
-    // Owner 7's objects all go through a search and "Delete".
-    void DeleteOwner7() {
+    void Search(const std::string& Owners) {
         Form->SearchCriteria = TSearchCriteria();
         Form->SearchCriteria.Fields.Set(sfCitNums, true);
-        Form->SearchCriteria.CitNumsText = "7";
+        Form->SearchCriteria.CitNumsText = Owners;
         Click(Form->DoSearch);
+    }
+
+    void Confirmed(QAction* Action) {
         Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-        Click(Form->DeleteSearchResults);
+        Click(Action);
+    }
+
+    void Replace(QLineEdit* Find, QLineEdit* Replacement, const QString& From, const QString& To,
+                 QAction* Action) {
+        Find->setText(From);
+        Replacement->setText(To);
+        Click(Action);
     }
 
     // The object at Position through the editor, with a new owner typed in.
@@ -120,6 +127,8 @@ private slots:
 
     // Each change, undone and redone through the menu: the document as it was and as the change
     // left it, the views refreshed as the change itself refreshed them, the names in the menu.
+    // Objects that come back or go away take the search results with them: their "#" would no
+    // longer name the objects found.
     void everyChangeComesBackAndGoesAgain() {
         const struct {
             QString Name;
@@ -127,94 +136,66 @@ private slots:
             bool Refreshes;
         } Cases[] = {
             {"Edit of object 17", [this] { EditOwner(16, "77"); }, false},
-            {"Delete of 411 found objects", [this] { DeleteOwner7(); }, true},
+            {"Delete of 411 found objects",
+             [this] {
+                 Search("7");
+                 Confirmed(Form->DeleteSearchResults);
+             },
+             true},
             {"Citizen number replacement (1,234 objects)",
              [this] {
-                 Form->FindCitNum->setText("-1");
-                 Form->ReplaceCitNum->setText("77");
-                 Click(Form->DoCitNumReplace);
+                 Replace(Form->FindCitNum, Form->ReplaceCitNum, "-1", "77", Form->DoCitNumReplace);
              },
              true},
             {"Model replacement (617 objects)",
              [this] {
-                 Form->FindModelName->setText("tree.rwx");
-                 Form->ReplaceModelName->setText("shrub");
-                 Click(Form->ReplaceModels);
+                 Replace(Form->FindModelName, Form->ReplaceModelName, "tree.rwx", "shrub",
+                         Form->ReplaceModels);
              },
              true},
-            {"Normalize",
-             [this] {
-                 Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-                 Click(Form->NormalizeModels);
-             },
-             true},
-            {"Denormalize",
-             [this] {
-                 Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-                 Click(Form->DenormalizeModels);
-             },
-             true},
+            {"Normalize", [this] { Confirmed(Form->NormalizeModels); }, true},
+            {"Denormalize", [this] { Confirmed(Form->DenormalizeModels); }, true},
         };
+        const QString Off = "(off) &Undo\tCtrl+Z", RedoOff = "(off) &Redo\tCtrl+Y";
         for (const auto& Case : Cases) {
             Load();
-            QCOMPARE(Menu(), QStringList({"(off) &Undo\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+            QCOMPARE(Menu(), QStringList({Off, RedoOff}));
             const QStringList Before = Lines(Form->Propdump);
             const QStringList OwnersBefore = Rows(Form->CitNumList);
             Case.Change();
             const QStringList After = Lines(Form->Propdump);
             const QStringList OwnersAfter = Rows(Form->CitNumList);
             QVERIFY2(After != Before, qPrintable(Case.Name));
-            QCOMPARE(Menu(),
-                     QStringList({"&Undo " + Case.Name + "\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+            QCOMPARE(Menu(), QStringList({"&Undo " + Case.Name + "\tCtrl+Z", RedoOff}));
 
+            Search("5,77");
+            Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
+            const int Found = Form->SearchResults->RowCount();
+            const bool Positions = Case.Name.startsWith("Delete");
             QSignalSpy Changed(Form.get(), &TMainForm::DocumentChanged);
             QSignalSpy Counted(Form.get(), &TMainForm::ListBox1CountChanged);
-            Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
             Click(Form->EditUndo);
             QCOMPARE(Lines(Form->Propdump), Before);
-            QCOMPARE(Menu(),
-                     QStringList({"(off) &Undo\tCtrl+Z", "&Redo " + Case.Name + "\tCtrl+Y"}));
+            QCOMPARE(Menu(), QStringList({Off, "&Redo " + Case.Name + "\tCtrl+Y"}));
             QCOMPARE(Changed.size(), 1);
             // A refresh rebuilds the lists and shows the objects; a repaint leaves them be.
             QCOMPARE(Counted.size(), Case.Refreshes ? 1 : 0);
             QCOMPARE(Rows(Form->CitNumList), Case.Refreshes ? OwnersBefore : OwnersAfter);
             QCOMPARE(Form->PageControl1->currentIndex(),
                      Case.Refreshes ? TMainForm::ObjectsTab : TMainForm::SearchTab);
-            QCOMPARE(Form->ListBox1Count(), Form->Propdump.Count());
+            QCOMPARE(Form->SearchResults->RowCount(), Positions ? 0 : Found);
+            QCOMPARE(Form->DeleteSearchResults->isEnabled(), !Positions);
 
             Click(Form->EditRedo);
             QCOMPARE(Lines(Form->Propdump), After);
             QCOMPARE(Rows(Form->CitNumList), OwnersAfter);
-            QCOMPARE(Menu(),
-                     QStringList({"&Undo " + Case.Name + "\tCtrl+Z", "(off) &Redo\tCtrl+Y"}));
+            QCOMPARE(Menu(), QStringList({"&Undo " + Case.Name + "\tCtrl+Z", RedoOff}));
             QCOMPARE(Changed.size(), 2);
         }
-    }
-
-    // Objects that come back or go away take the search results with them: their "#" would no
-    // longer name the objects found. A new change ends the redoing.
-    void resultsGoWhenObjectsComeOrGo() {
-        Load();
-        DeleteOwner7();
-        Form->SearchCriteria.CitNumsText = "5";
-        Click(Form->DoSearch);
-        QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 412"));
+        // A new change ends the redoing.
         Click(Form->EditUndo);
-        QCOMPARE(Form->SearchResults->RowCount(), 0);
-        QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 0"));
-        QVERIFY(!Form->DeleteSearchResults->isEnabled());
-
-        Click(Form->DoSearch);
-        Click(Form->EditRedo);
-        QCOMPARE(Form->SearchResults->RowCount(), 0);
-        QCOMPARE(Form->Propdump.Count(), 1234 - 411);
-
-        Click(Form->EditUndo);
-        QVERIFY(Form->EditRedo->isEnabled());
-        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-        Click(Form->NormalizeModels);
-        QVERIFY(!Form->EditRedo->isEnabled());
-        QCOMPARE(Form->EditUndo->text(), QStringLiteral("&Undo Normalize"));
+        Confirmed(Form->NormalizeModels);
+        QCOMPARE(Menu(), QStringList({"&Undo Normalize\tCtrl+Z", RedoOff}));
     }
 
     // Open, Close and Revert start a new history; Save and Save as keep it.
@@ -225,75 +206,36 @@ private slots:
         QVERIFY(File.open(QIODevice::WriteOnly));
         File.write("propdump version 3\r\n5 1000000000 0 0 0 0 0 0 4 0 0 tree\r\n");
         File.close();
-        auto Open = [&] {
-            Fake->OpenFileAnswers.enqueue(Path);
-            Click(Form->OpenFile);
-        };
         int Owner = 100;
-        auto Change = [&] {
-            Form->FindCitNum->setText("-1");
-            Form->ReplaceCitNum->setText(QString::number(++Owner));
-            Click(Form->DoCitNumReplace);
-            QVERIFY(Form->EditUndo->isEnabled());
+        // A change, then Command: does the history still hold the change?
+        auto Kept = [&](QAction* Command, QMessageBox::StandardButton Answer) {
+            Replace(Form->FindCitNum, Form->ReplaceCitNum, "-1", QString::number(++Owner),
+                    Form->DoCitNumReplace);
+            Fake->Reset();
+            Fake->OpenFileAnswers.enqueue(Path);
+            Fake->SaveFileAnswers.enqueue(Dir.filePath("b.pd"));
+            Fake->MessageAnswers.enqueue(Answer);
+            Click(Command);
+            return Form->EditUndo->isEnabled() || Form->EditRedo->isEnabled();
         };
-        Open();
-        Change();
-        Click(Form->SaveFile);
-        Fake->SaveFileAnswers.enqueue(Dir.filePath("b.pd"));
-        Click(Form->SaveFileAs);
-        QCOMPARE(Form->EditUndo->text(),
-                 QStringLiteral("&Undo Citizen number replacement (1 object)"));
-        Click(Form->EditUndo);
-        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-        Click(Form->RevertFile);
-        QVERIFY(!Form->EditUndo->isEnabled());
-        QVERIFY(!Form->EditRedo->isEnabled());
-        // Read back as saved by Save as, before the undo.
-        QCOMPARE(Form->Propdump.Item(0).Owner, 101);
-
-        Change();
-        Click(Form->CloseFile);
-        QVERIFY(!Form->EditUndo->isEnabled());
-        Open();
-        Change();
-        Open();
-        QVERIFY(!Form->EditUndo->isEnabled());
+        Fake->OpenFileAnswers.enqueue(Path);
+        Click(Form->OpenFile);
+        QVERIFY(Kept(Form->SaveFile, QMessageBox::NoButton));
+        QVERIFY(Kept(Form->SaveFileAs, QMessageBox::NoButton));
+        QVERIFY(Kept(Form->RevertFile, QMessageBox::No));
+        QVERIFY(!Kept(Form->RevertFile, QMessageBox::Yes));
+        QVERIFY(!Kept(Form->OpenFile, QMessageBox::NoButton));
+        QVERIFY(!Kept(Form->CloseFile, QMessageBox::NoButton));
     }
 
-    void unavailableWhileALongCommandRuns() {
-        Load();
-        Form->show();
-        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
-        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-        Click(Form->NormalizeModels);
-        const QStringList Normalized = Lines(Form->Propdump);
-        TLongLoop::SetYieldInterval(0);
-        bool Tried = false;
-        Fake->OnProcessEvents = [&] {
-            if (Tried || !Form->LongLoopRunning())
-                return;
-            Tried = true;
-            Form->EditUndo->trigger();
-            QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
-        };
-        Form->FindCitNum->setText("5");
-        Form->ReplaceCitNum->setText("6");
-        Click(Form->DoCitNumReplace);
-        QVERIFY(Tried);
-        QCOMPARE(Form->EditUndo->text(),
-                 QStringLiteral("&Undo Citizen number replacement (412 objects)"));
-        Click(Form->EditUndo);
-        QCOMPARE(Lines(Form->Propdump), Normalized);
-    }
-
-    // Keys pressed for real: in a text box they take back the typing, elsewhere the change.
+    // Keys pressed for real: in a text box they take back the typing, elsewhere the change; while
+    // a long command runs, neither the keys nor the menu do anything.
     void keysUndoTheTypingInATextBoxAndTheDocumentElsewhere() {
         Load();
         Form->show();
         QVERIFY(QTest::qWaitForWindowActive(Form.get()));
         const QStringList Before = Lines(Form->Propdump);
-        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
-        Click(Form->NormalizeModels);
+        Confirmed(Form->NormalizeModels);
         const QStringList After = Lines(Form->Propdump);
 
         Form->PageControl1->setCurrentIndex(TMainForm::ModelsTab);
@@ -308,16 +250,32 @@ private slots:
         QTest::keyClick(Box, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(Box->text(), QStringLiteral("abc"));
         QCOMPARE(Lines(Form->Propdump), After);
-        QVERIFY(Form->EditUndo->isEnabled());
 
         Form->PageControl1->setCurrentIndex(TMainForm::ObjectsTab);
-        Form->ListBox1->setFocus();
-        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
+        QWidget* List = Form->ListBox1;
+        List->setFocus();
+        QTest::keyClick(List, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Lines(Form->Propdump), Before);
-        QTest::keyClick(Form->ListBox1, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(List, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(Lines(Form->Propdump), After);
-        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier);
-        QTest::keyClick(Form->ListBox1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(List, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(List, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Lines(Form->Propdump), After);
+
+        TLongLoop::SetYieldInterval(0);
+        bool Tried = false;
+        Fake->OnProcessEvents = [&] {
+            if (Tried || !Form->LongLoopRunning())
+                return;
+            Tried = true;
+            Form->EditUndo->trigger();
+            QTest::keyClick(List, Qt::Key_Z, Qt::ControlModifier);
+        };
+        Replace(Form->FindCitNum, Form->ReplaceCitNum, "5", "6", Form->DoCitNumReplace);
+        QVERIFY(Tried);
+        QCOMPARE(Form->EditUndo->text(),
+                 QStringLiteral("&Undo Citizen number replacement (412 objects)"));
+        Click(Form->EditUndo);
         QCOMPARE(Lines(Form->Propdump), After);
     }
 };

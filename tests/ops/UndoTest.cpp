@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -98,13 +99,10 @@ std::size_t ChangedObjects(const TPropdumpFile& Before, const TPropdumpFile& Aft
 } // namespace
 
 TEST(Undo, EveryKindOfChangeComesBackAndGoesAgainExactly) {
-    std::vector<int> Found;
+    // Runs and single objects, out of order, one of them twice.
+    std::vector<int> Found = {150, 151, 152, 69999};
     for (int i = 0; i < 70000; i += 3)
         Found.push_back(i);
-    for (int i = 100; i < 200; ++i)
-        if (i % 3 != 0)
-            Found.push_back(i);
-    Found.push_back(69999);
     const struct {
         const char* Name;
         TChangeKind Kind;
@@ -191,28 +189,27 @@ TEST(UndoHistory, StepsInTurnAndANewChangeDropsTheRedoSteps) {
 TEST(UndoHistory, TheOldestStepsGoPastTheMemoryBound) {
     TPropdumpFile Current = Document();
     const TPropdumpFile Original = Current;
-    TUndoHistory Measure;
-    Measure.Add(Delete(Current, {1, 2, 3}));
-    const std::size_t Deletion = Measure.Bytes();
-    Measure.Undo(Current);
-
+    TUndoHistory History;
+    History.Add(Delete(Current, {1, 2, 3}));
     // Room for three such steps and a little more.
-    TUndoHistory History(Deletion * 3 + Deletion / 2);
-    for (int Step = 0; Step < 5; ++Step)
+    History.SetLimit(History.Bytes() * 7 / 2);
+    for (int Step = 0; Step < 4; ++Step)
         History.Add(Delete(Current, {1, 2, 3}));
     EXPECT_EQ(History.UndoCount(), 3u);
     EXPECT_LE(History.Bytes(), History.Limit());
-    for (int Step = 0; Step < 3; ++Step)
+    while (History.NextUndo())
         History.Undo(Current);
-    EXPECT_EQ(History.NextUndo(), nullptr);
     // The two oldest deletions stay done.
     EXPECT_EQ(Current.Objects.size(), Original.Objects.size() - 6);
     EXPECT_EQ(Current.Objects[1].Timestamp, Original.Objects[7].Timestamp);
 
-    // A step larger than the whole bound is not kept at all.
-    History.SetLimit(Deletion / 2);
-    EXPECT_EQ(History.RedoCount(), 0u);
-    History.Add(Delete(Current, {1}));
-    EXPECT_EQ(History.UndoCount(), 0u);
+    // A step larger than the whole bound is not kept, nor are the older steps: without it they
+    // would no longer fit the document.
+    History.Redo(Current);
+    History.SetLimit(History.Bytes());
+    std::vector<int> Many(30);
+    std::iota(Many.begin(), Many.end(), 0);
+    History.Add(Delete(Current, Many));
+    EXPECT_EQ(History.UndoCount() + History.RedoCount(), 0u);
     EXPECT_EQ(History.Bytes(), 0u);
 }

@@ -18,8 +18,8 @@ public:
     TDeletion(const TDeletion&) = delete;
     TDeletion& operator=(const TDeletion&) = delete;
 
-    // Marks the object at the 0-based Index; std::out_of_range when there is none. An object
-    // marked already stays marked once.
+    // Marks the object at the 0-based Index; std::out_of_range when there is none. Marking an
+    // object twice marks it once.
     void Mark(int Index);
     std::size_t MarkedCount() const { return Marked.size(); }
 

@@ -13,7 +13,7 @@
 //   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
 //                        RecordChange)
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
-// the end of this header; the constructor calls all three once every control and action exists.
+// the end of this header; the constructor calls them once every control and action exists.
 // Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
 // click" (enabled, not suspended) through the command wrapper; other events with connect(),
 // their handler wrapped in RunCommand (ui/Command.h) so that no error reaches the event loop.

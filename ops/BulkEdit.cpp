@@ -1,12 +1,13 @@
 #include "ops/BulkEdit.h"
 
 #include "model/CodePage.h"
+#include "ops/HeapBytes.h"
 
 #include <utility>
 
 namespace {
 
-constexpr std::string_view ModelSuffix = ".rwx";
+constexpr std::string_view ModelSuffix = TBulkEdit::ModelSuffix;
 
 // The extension runs from the last '.' to the end, unless a path separator follows that dot; a
 // name ending in '.' has the extension ".".
@@ -76,6 +77,10 @@ void TBulkEdit::Change(TPropObject& Object) const {
         Object.Model.resize(Object.Model.size() - ModelSuffix.size());
         return;
     }
+}
+
+std::size_t TBulkEdit::HeapBytes() const {
+    return HeapBytesOf(FindModel) + HeapBytesOf(NewModel);
 }
 
 std::string_view TBulkEdit::ReportLabel() const {

@@ -24,6 +24,9 @@ public:
     static TBulkEdit Normalize();
     static TBulkEdit Denormalize();
 
+    // What normalising appends to a model name and denormalising takes off it.
+    static constexpr std::string_view ModelSuffix = ".rwx";
+
     TKind Kind() const { return EditKind; }
 
     // Whether the edit would change Object.
@@ -55,6 +58,9 @@ public:
         }
         return Changed;
     }
+
+    // The bytes the edit's model names hold outside the edit itself.
+    std::size_t HeapBytes() const;
 
     // The words before the count in the report: "Models changed: " and the like.
     std::string_view ReportLabel() const;

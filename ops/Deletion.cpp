@@ -8,6 +8,10 @@ TDeletion::~TDeletion() {
 }
 
 void TDeletion::Mark(int Index) {
-    Document.Item(Index).MarkedForDeletion = true;
+    TPropObject& Object = Document.Item(Index);
+    // Seen twice, it would be handed twice to Commit's observer.
+    if (Object.MarkedForDeletion)
+        return;
+    Object.MarkedForDeletion = true;
     Marked.push_back(Index);
 }

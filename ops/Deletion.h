@@ -18,13 +18,16 @@ public:
     TDeletion(const TDeletion&) = delete;
     TDeletion& operator=(const TDeletion&) = delete;
 
-    // Marks the object at the 0-based Index; std::out_of_range when there is none.
+    // Marks the object at the 0-based Index; std::out_of_range when there is none. Marking an
+    // object twice marks it once.
     void Mark(int Index);
+    std::size_t MarkedCount() const { return Marked.size(); }
 
     // Removes every marked object, keeping the order of the rest, and returns how many went.
     // Removed(Index, Object) first sees each object about to go, in the order they were marked,
-    // with its position before the removal, so an undo record can keep it; the default does
-    // nothing and costs nothing.
+    // with its position before the removal, so an undo record can keep it (moving it out is
+    // fine: the object left behind keeps its mark and goes); the default does nothing and costs
+    // nothing.
     template <class TObserver = decltype([](std::size_t, const TPropObject&) {})>
     std::size_t Commit(TObserver&& Removed = {}) {
         for (const int Index : Marked)

@@ -311,6 +311,8 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(ShortcutsFirst);
+    // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
+    BindHistoryHandlers();
 
     // Window creation: the "Objects" tab; the views start empty until the first refresh.
     PageControl1->setCurrentIndex(ObjectsTab);
@@ -354,6 +356,8 @@ void TMainForm::CreateActions() {
          -1,
          true,
          [this] { ClearSearchResultsExecute(); }},
+        {EditUndo, "EditUndo", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), -1, false, {}},
+        {EditRedo, "EditRedo", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), -1, false, {}},
         {WorldMap, "WorldMap", "World &map", QKeySequence(Qt::CTRL | Qt::Key_M), -1, true,
          [this] { WorldMapExecute(); }},
     };
@@ -381,6 +385,9 @@ void TMainForm::CreateMenu() {
     AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
     AddMenuSeparator(File1, QStringLiteral("N2"));
     AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
+    Edit1 = Named(MainMenu1->addMenu(QStringLiteral("Edit")), "Edit1");
+    AddMenuItem(Edit1, EditUndo, QStringLiteral("Undo1"));
+    AddMenuItem(Edit1, EditRedo, QStringLiteral("Redo1"));
     View1 = Named(MainMenu1->addMenu(QStringLiteral("View")), "View1");
     AddMenuItem(View1, WorldMap, QStringLiteral("WorldMap1"));
     setMenuBar(MainMenu1);
@@ -594,8 +601,9 @@ void TMainForm::RefreshViews() {
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
-    // A failed load leaves the document as it was, so the views stay true without a refresh.
+    // A failed load leaves the document as it was, so the views and the history stay true.
     Propdump.LoadFromFile(Path, Version);
+    ClearHistory();
     RefreshViews();
 }
 
@@ -669,6 +677,7 @@ void TMainForm::CloseFileExecute() {
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
     Propdump.Clear();
+    ClearHistory();
     RefreshViews();
 }
 

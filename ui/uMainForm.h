@@ -12,20 +12,26 @@
 //                        ListView2, and the objects found in an area of the world map)
 //   uMainFormMap.cpp     the "View" menu's world map window
 //   uMainFormAccess.cpp  names for screen readers, the Tab order, the menus' access keys
+//   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
+//                        RecordChange)
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
-// the end of this header; the constructor calls all three once every control and action exists.
+// the end of this header; the constructor calls them once every control and action exists.
 // Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
 // click" (enabled, not suspended) through the command wrapper; other events with connect(),
 // their handler wrapped in RunCommand (ui/Command.h) so that no error reaches the event loop.
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
 
 #include "model/Propdmp.h"
+#include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -78,9 +84,12 @@ public:
     QAction* DoSearch = nullptr;
     QAction* DeleteSearchResults = nullptr;
     QAction* ClearSearchResults = nullptr;
+    QAction* EditUndo = nullptr;
+    QAction* EditRedo = nullptr;
     QAction* WorldMap = nullptr;
 
     QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
     QMenu* View1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* FileName = nullptr;
@@ -177,13 +186,24 @@ public:
     // The world map window while it is open, else nullptr.
     TFrmWorldMap* WorldMapWindow() const;
 
+    // Undo and redo (uMainFormHistory.cpp). The changes since the document was opened: Open,
+    // Close and Revert empty the history, Save and Save as keep it.
+    TUndoHistory UndoHistory;
+    // Keeps the change that MakeStep records (null: nothing changed) for undo. Should that fail,
+    // the history goes, since its older steps would no longer fit the document.
+    void RecordChange(const std::function<std::unique_ptr<TUndoStep>()>& MakeStep);
+    void ClearHistory();
+    void EditUndoExecute();
+    void EditRedoExecute();
+
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
     void ListBox1CountChanged(int Count);
     // The document changed in a way views that show it must follow: every RefreshViews ends with
-    // it, and so does an object edited in the editor.
+    // it, and so do an object edited in the editor and every Undo and Redo, once the views show
+    // the change.
     void DocumentChanged();
 
 protected:
@@ -205,6 +225,10 @@ private:
     void BindListHandlers();
     void BindBulkHandlers();
     void BindSearchHandlers();
+    void BindHistoryHandlers();
+    // The Edit menu names the next change to undo and to redo.
+    void ShowHistory();
+    void StepHistory(bool Undoing);
     // Once every control, menu and handler exists.
     void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.

@@ -5,6 +5,7 @@
 
 #include "model/Convert.h"
 #include "ops/BulkEdit.h"
+#include "ops/UndoRecord.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -72,42 +73,52 @@ struct TBulkEditSteps {
 };
 
 // The end of a bulk edit, run on every path while the actions are still suspended and the
-// hourglass still shows. When the walk has failed, that error is the one the user sees; an
-// error of the refresh itself is shown otherwise.
+// hourglass still shows: whatever the walk changed goes into the undo history, and the views
+// are refreshed. When the walk has failed, that error is the one the user sees; an error of the
+// end itself is shown otherwise.
 class TFinalRefresh {
 public:
-    TFinalRefresh(TMainForm& Form, const TBulkEditSteps& Edit, const std::size_t& Changed)
-        : Form(Form), Edit(Edit), Changed(Changed), UncaughtAtStart(std::uncaught_exceptions()) {}
+    TFinalRefresh(TMainForm& Form, const TBulkEditSteps& Edit, TBulkEditRecorder& Recorder)
+        : Form(Form), Edit(Edit), Recorder(Recorder), UncaughtAtStart(std::uncaught_exceptions()) {}
     TFinalRefresh(const TFinalRefresh&) = delete;
     TFinalRefresh& operator=(const TFinalRefresh&) = delete;
 
     ~TFinalRefresh() noexcept(false) {
         const bool Unwinding = std::uncaught_exceptions() > UncaughtAtStart;
+        const std::size_t Changed = Recorder.Changed();
+        std::exception_ptr Failure;
+        try {
+            Form.RecordChange([this] { return Recorder.Finish(); });
+        } catch (...) {
+            Failure = std::current_exception();
+        }
         try {
             if (Edit.BeforeRefresh)
                 Edit.BeforeRefresh();
             if (Edit.AlwaysRefresh || Changed != 0)
                 Form.RefreshViews();
         } catch (...) {
-            if (!Unwinding)
-                throw;
+            if (!Failure)
+                Failure = std::current_exception();
         }
+        if (Failure && !Unwinding)
+            std::rethrow_exception(Failure);
     }
 
 private:
     TMainForm& Form;
     const TBulkEditSteps& Edit;
-    const std::size_t& Changed;
+    TBulkEditRecorder& Recorder;
     const int UncaughtAtStart;
 };
 
 // Walks all objects in document order, a slice at a time.
 void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& Edit) {
     TBusyBracket Busy;
-    std::size_t Changed = 0;
+    TBulkEditRecorder Recorder(Edit);
     std::vector<TPropObject>& Objects = Form.Propdump.Objects;
     TLongLoop Loop(Form, Form.Propdump.Count());
-    TFinalRefresh Refresh(Form, Steps, Changed);
+    TFinalRefresh Refresh(Form, Steps, Recorder);
     bool Stopped = false;
     for (std::size_t Index = 0; Index < Objects.size();) {
         const std::size_t Slice =
@@ -116,14 +127,15 @@ void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& 
             Stopped = true;
             break;
         }
-        Changed += Edit.ApplyRange(Objects, Index, Index + Slice);
+        Recorder.ApplyRange(Objects, Index, Index + Slice);
         Index += Slice;
     }
     if (!Stopped)
         Loop.Finish();
     if (!Stopped || Steps.ReportWhenStopped)
         BeepMessageDlg(&Form,
-                       ToQString(Edit.ReportLabel()) + FormatCount(static_cast<long long>(Changed)),
+                       ToQString(Edit.ReportLabel()) +
+                           FormatCount(static_cast<long long>(Recorder.Changed())),
                        TMsgDlgType::Information, QMessageBox::Ok);
 }
 

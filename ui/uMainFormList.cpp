@@ -1,5 +1,6 @@
 #include "ui/uMainForm.h"
 
+#include "ops/UndoRecord.h"
 #include "ui/Accessibility.h"
 #include "ui/Command.h"
 #include "ui/ObjectsListDelegate.h"
@@ -92,7 +93,13 @@ void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
     const auto FrmObject = std::make_unique<TFrmObject>(this);
     FrmObject->PropObject = &Object;
     FrmObject->SetEditable(!ReadOnly);
-    if (Platform().RunModal(*FrmObject) != QDialog::Accepted)
+    const TPropObject Before = Object;
+    const bool Applied = Platform().RunModal(*FrmObject) == QDialog::Accepted;
+    // Also after Cancel: an OK that failed half-way may have written some fields already.
+    const auto Position = static_cast<std::size_t>(&Object - Propdump.Objects.data());
+    if (Position < Propdump.Objects.size())
+        RecordChange([&] { return ObjectEditStep(Position, Before, Object); });
+    if (!Applied)
         return;
     ListBox1->viewport()->update();
     emit DocumentChanged();

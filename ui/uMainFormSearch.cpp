@@ -4,6 +4,7 @@
 #include "ops/MapArea.h"
 #include "ops/SearchMatcher.h"
 #include "ops/SearchResultRow.h"
+#include "ops/UndoRecord.h"
 #include "text/DateTimeText.h"
 #include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
@@ -44,14 +45,6 @@ TSearchResultsModel::TRow ResultRow(int Index, const TPropObject& Object) {
                                         ToQString(Row.DateTime), ToQString(Row.Location),
                                         ToQString(Row.Model));
 }
-
-class TBusyCursor {
-public:
-    TBusyCursor() { Platform().PushBusyCursor(); }
-    ~TBusyCursor() { Platform().PopBusyCursor(); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 // DoSearch stays disabled while the results are being made or used up: no second search can
 // start, and "Clear" leaves the rows alone.
@@ -252,7 +245,7 @@ void TMainForm::DeleteSearchResultsExecute() {
         try {
             TDeletion Deletion(Propdump);
             if (MarkFoundObjects(Deletion, *SearchResults, Loop))
-                Deletion.Commit();
+                RecordChange([&Deletion] { return CommitDeletion(Deletion); });
         } catch (...) {
             Failure = std::current_exception();
         }

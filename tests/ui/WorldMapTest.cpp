@@ -271,6 +271,11 @@ private slots:
         QCOMPARE(Image.pixel(Centre.toPoint()), TMapView::DensityColour(1));
         const QPointF Gone = Map->MapView->ToScreen(1000, 0);
         QCOMPARE(Image.pixel(Gone.toPoint()), TMapView::BackgroundColour());
+
+        // Undone: the objects stand where they stood again.
+        Form->EditUndo->trigger();
+        QCOMPARE(Map->MapView->Points().Count(), 25);
+        QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), TMapView::DensityColour(1));
     }
 
     void followsBulkEditsAndClosing() {

@@ -3,6 +3,7 @@
 #include "ui/uMainForm.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 #include <QTimer>
 
@@ -11,6 +12,10 @@ int main(int argc, char* argv[]) {
     // No display name: Qt would append it to every window title, and the dialogs' captions
     // ("Edit Object", ...) must read exactly as they are.
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // Ties the window to its installed desktop entry and icon; run from the build folder, the
+    // theme has no such icon and the window simply has none.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PROPDUMP_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PROPDUMP_APP_ID)));
 
     TMainForm MainForm;
     MainForm.show();

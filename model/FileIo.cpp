@@ -67,18 +67,25 @@ TSaveTarget ResolveSaveTarget(const std::string& fileName) {
     }
 }
 
-// A temporary file beside the target, removed again unless it was renamed over the target.
+// A temporary file beside the target, removed again unless it was renamed over the target. Its
+// name is a fixed prefix and six random characters, 13 bytes in all: within the 14 that every
+// POSIX file system allows, so it fits wherever the target fits, however long the target's own
+// name is.
 class TTempFile {
 public:
+    static constexpr char Prefix[] = ".pdtmp-";
+
     explicit TTempFile(const std::string& target) {
+        static constexpr char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
         uint64_t state =
             static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
             (static_cast<uint64_t>(::getpid()) << 32);
+        const std::string folder = DirectoryOf(target);
         for (int attempt = 0; attempt < 100; ++attempt) {
             state = state * 6364136223846793005ull + 1442695040888963407ull;
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(state >> 32));
-            Path = target + ".propdump.tmp" + suffix;
+            Path = folder + Prefix;
+            for (uint64_t bits = state >> 16, i = 0; i < 6; ++i, bits /= 36)
+                Path += alphabet[bits % 36];
             // 0666 lets the umask decide, as for any new file.
             const int fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
@@ -86,9 +93,9 @@ public:
                 return;
             }
             if (errno != EEXIST)
-                ThrowFileError(errno, "Cannot create file \"" + Path + "\"");
+                ThrowFileError(errno, "Cannot save file \"" + target + "\"");
         }
-        ThrowFileError(EEXIST, "Cannot create file \"" + Path + "\"");
+        ThrowFileError(EEXIST, "Cannot save file \"" + target + "\"");
     }
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;

@@ -26,6 +26,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The texts and the data of an object line, for reading only some of them.
+enum TLinePart : unsigned {
+    lpModel = 1,
+    lpDescription = 2,
+    lpAction = 4,
+    lpData = 8,
+    lpAllParts = lpModel | lpDescription | lpAction | lpData,
+};
+
 class TPropObject {
 public:
     int32_t Owner = 0;
@@ -45,8 +54,10 @@ public:
     bool MarkedForDeletion = false;
 
     // Line is one line of the file without its break. Raises EPropdumpError "Line format not
-    // understood" or the unknown-version error; MarkedForDeletion is left alone.
-    void ParseLine(int Version, std::string_view Line);
+    // understood" or the unknown-version error; MarkedForDeletion is left alone. Parts names
+    // the texts and data to take (the others are left empty); every line is checked whole, so a
+    // line is refused or taken alike whatever Parts says.
+    void ParseLine(int Version, std::string_view Line, unsigned Parts = lpAllParts);
     // Every line written here reads back with ParseLine to the same fields. Data is written
     // only as far as it goes, with the count of the bytes actually written.
     std::string FormatLine(int Version) const;

@@ -3,6 +3,7 @@
 #include "model/CFunctions.h"
 #include "model/Convert.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -60,8 +61,10 @@ enum class TScaleResult { Ok, Malformed, OutOfRange };
 // Reads Text, which must be a decimal number as a whole ([sign] digits [. digits] [E [sign]
 // digits], an exponent marker without digits meaning exponent 0), and yields the number times
 // 10^Shift truncated toward zero. Working on the digits rather than a binary float keeps 0.001
-// times 1000 at exactly 1 and 1.9999 times 1000 at 1999.
-TScaleResult ScaleDecimal(std::string_view Text, int Shift, bool Negate, int32_t& Result) {
+// times 1000 at exactly 1 and 1.9999 times 1000 at 1999. A number beyond the 32-bit range by no
+// more than Slack (exactly, before truncation) yields the limit it passed.
+TScaleResult ScaleDecimal(std::string_view Text, int Shift, bool Negate, int32_t& Result,
+                          int64_t Slack = 0) {
     std::size_t i = 0;
     bool negative = false;
     if (i < Text.size() && (Text[i] == '+' || Text[i] == '-'))
@@ -106,10 +109,11 @@ TScaleResult ScaleDecimal(std::string_view Text, int Shift, bool Negate, int32_t
     // The whole part of the scaled number is the first Kept digits of the mantissa, padded with
     // zeros when the mantissa has fewer.
     const int64_t kept = static_cast<int64_t>(integerDigits) + exponent + Shift;
-    constexpr uint64_t limit = static_cast<uint64_t>(Int32Max) + 1;
+    const uint64_t limit = static_cast<uint64_t>(Int32Max) + 1 + static_cast<uint64_t>(Slack);
     uint64_t magnitude = 0;
     int64_t taken = 0;
-    for (std::size_t k = mantissaStart; k < mantissaEnd && taken < kept; ++k) {
+    std::size_t k = mantissaStart;
+    for (; k < mantissaEnd && taken < kept; ++k) {
         if (Text[k] == '.')
             continue;
         magnitude = magnitude * 10 + static_cast<uint64_t>(Text[k] - '0');
@@ -123,11 +127,18 @@ TScaleResult ScaleDecimal(std::string_view Text, int Shift, bool Negate, int32_t
             return TScaleResult::OutOfRange;
     }
 
+    bool dropped = false;
+    for (; k < mantissaEnd; ++k)
+        dropped = dropped || (Text[k] != '.' && Text[k] != '0');
+
     const int64_t value =
         (negative != Negate) ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    if (value < Int32Min || value > Int32Max)
+    const int64_t beyond = value > Int32Max   ? value - Int32Max
+                           : value < Int32Min ? Int32Min - value
+                                              : 0;
+    if (beyond > Slack || (beyond == Slack && beyond > 0 && dropped))
         return TScaleResult::OutOfRange;
-    Result = static_cast<int32_t>(value);
+    Result = static_cast<int32_t>(std::clamp(value, Int32Min, Int32Max));
     return TScaleResult::Ok;
 }
 
@@ -145,11 +156,12 @@ std::string_view FloatRun(std::string_view token) {
 
 // A coordinate token is read through the scan routine's "%g", so that what counts as a number is
 // the same everywhere; the value itself is then taken exactly from the same run of characters.
-bool ReadCoordinate(std::string_view token, bool negate, int32_t& result, bool& outOfRange) {
+bool ReadCoordinate(std::string_view token, bool negate, int32_t& result, bool& outOfRange,
+                    int64_t slack = 0) {
     long double unused = 0;
     if (Sscanf(token, "%g", {&unused}) != 1)
         return false;
-    switch (ScaleDecimal(FloatRun(token), 3, negate, result)) {
+    switch (ScaleDecimal(FloatRun(token), 3, negate, result, slack)) {
     case TScaleResult::Ok:
         return true;
     case TScaleResult::OutOfRange:
@@ -160,6 +172,11 @@ bool ReadCoordinate(std::string_view token, bool negate, int32_t& result, bool& 
     }
     return false;
 }
+
+// The altitude is shown rounded to hundredths, so the highest and lowest ones show as up to
+// 0.005 beyond the range; read back, they must still name the limit, or such an object could not
+// be edited at all.
+constexpr int64_t AltitudeRoundingSlack = 5;
 
 [[noreturn]] void RaiseOutOfRange(std::string_view Text) {
     throw EConvertError("'" + std::string(Text) + "' is outside the world's coordinate range");
@@ -224,12 +241,15 @@ void TPositionInfo::ParseText(std::string_view Text) {
         SetYaw(0);
         return;
     }
+    TryParseText(Text);
+}
 
+bool TPositionInfo::TryParseText(std::string_view Text) {
     std::string t1, t2, t3, t4;
     const int count =
         Sscanf(Text, "%[0-9.NnSsWwEe] %[0-9.WwEeNnSs] %[0-9.a-] %[0-9.]", {&t1, &t2, &t3, &t4});
     if (count < 2)
-        return;
+        return false;
 
     // Either compass part may come first; after this t1 is north-south and t2 east-west.
     if (EndsWithEither(t1, 'W', 'E') || EndsWithEither(t2, 'S', 'N'))
@@ -245,8 +265,8 @@ void TPositionInfo::ParseText(std::string_view Text) {
     bool outOfRange = false;
     if (!ReadCoordinate(t1, EndsWithEither(t1, 'S', 'S'), northSouth, outOfRange) ||
         !ReadCoordinate(t2, EndsWithEither(t2, 'E', 'E'), eastWest, outOfRange) ||
-        !ReadCoordinate(t3, false, altitude, outOfRange))
-        return;
+        !ReadCoordinate(t3, false, altitude, outOfRange, AltitudeRoundingSlack))
+        return false;
 
     int32_t yaw = 0;
     const std::string_view yawText = t4.empty() ? std::string_view("0.0") : std::string_view(t4);
@@ -267,6 +287,7 @@ void TPositionInfo::ParseText(std::string_view Text) {
     EastWest = eastWest;
     Altitude = altitude;
     SetYaw(yaw);
+    return true;
 }
 
 std::string PositionToText(int32_t X, int32_t Y, int32_t Z, int32_t Yaw) {
@@ -275,5 +296,12 @@ std::string PositionToText(int32_t X, int32_t Y, int32_t Z, int32_t Yaw) {
 
 TObjectPosition TextToPosition(std::string_view Text) {
     const TPositionInfo info(Text);
+    return TObjectPosition{info.EastWest, info.Altitude, info.NorthSouth, info.Yaw};
+}
+
+std::optional<TObjectPosition> ReadPositionText(std::string_view Text) {
+    TPositionInfo info(0, 0, 0, 0);
+    if (!info.TryParseText(Text))
+        return std::nullopt;
     return TObjectPosition{info.EastWest, info.Altitude, info.NorthSouth, info.Yaw};
 }

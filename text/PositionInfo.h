@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ public:
     std::string ToText() const;
     // Raises EConvertError for a malformed yaw token or a value outside the 32-bit fields.
     void ParseText(std::string_view Text);
+    // ParseText that tells whether the text could be read: false, with the fields untouched, for
+    // text that ParseText would silently take as nothing (empty text included).
+    bool TryParseText(std::string_view Text);
 };
 
 std::string PositionToText(int32_t X, int32_t Y, int32_t Z, int32_t Yaw);
@@ -31,3 +35,6 @@ struct TObjectPosition {
     int32_t Yaw = 0;
 };
 TObjectPosition TextToPosition(std::string_view Text);
+// As TextToPosition, but text that cannot be read (empty, one token, a part that is no number)
+// gives nullopt rather than the all-zero position, for callers that must tell the two apart.
+std::optional<TObjectPosition> ReadPositionText(std::string_view Text);

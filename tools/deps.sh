@@ -5,10 +5,14 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
+    qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core fonts-wine
+    libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     locales
+    # the Debian package (icons, computed dependencies) and the checks of its installation
+    librsvg2-bin dpkg-dev
+    desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl man-db file
 )
 
 missing=()

@@ -63,3 +63,11 @@ TBusyBracket::~TBusyBracket() {
     Platform().PopBusyCursor();
     Platform().PlaySound(TSoundKind::Asterisk);
 }
+
+TBusyCursor::TBusyCursor() {
+    Platform().PushBusyCursor();
+}
+
+TBusyCursor::~TBusyCursor() {
+    Platform().PopBusyCursor();
+}

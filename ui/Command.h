@@ -28,3 +28,12 @@ public:
     TBusyBracket(const TBusyBracket&) = delete;
     TBusyBracket& operator=(const TBusyBracket&) = delete;
 };
+
+// Hourglass cursor for the life of the guard, without the sound of the bracket above.
+class TBusyCursor {
+public:
+    TBusyCursor();
+    ~TBusyCursor();
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};

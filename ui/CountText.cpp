@@ -1,5 +1,7 @@
 #include "ui/CountText.h"
 
+#include "ops/CountText.h"
+
 #include <QLocale>
 
 QString FormatCount(long long Count) {
@@ -8,10 +10,5 @@ QString FormatCount(long long Count) {
     Locale.setNumberOptions(Locale.numberOptions() & ~QLocale::OmitGroupSeparator);
     if (!Locale.groupSeparator().isEmpty())
         return Locale.toString(Count);
-
-    QString Digits = QString::number(Count < 0 ? -static_cast<unsigned long long>(Count)
-                                               : static_cast<unsigned long long>(Count));
-    for (qsizetype At = Digits.size() - 3; At > 0; At -= 3)
-        Digits.insert(At, QLatin1Char(','));
-    return Count < 0 ? QLatin1Char('-') + Digits : Digits;
+    return QString::fromStdString(GroupThousands(Count));
 }

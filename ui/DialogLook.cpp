@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QToolButton>
 #include <QWidget>
 
 QColor EntryColour(TEntryState State) {
@@ -30,6 +32,19 @@ void SetEntryColour(QWidget& Field, TEntryState State) {
     Field.setPalette(palette);
 }
 
+void SetShortenedText(QLabel& Label, const QString& Text) {
+    Label.setTextFormat(Qt::PlainText);
+    const QString Shown = Label.fontMetrics().elidedText(Text, Qt::ElideMiddle, Label.width());
+    Label.setText(Shown);
+    Label.setToolTip(Shown == Text ? QString() : PlainToolTip(Text));
+}
+
+QString PlainToolTip(const QString& Text) {
+    // Markup of our own, so that the text inside it is only ever text.
+    return QStringLiteral("<p style='white-space:pre'>") + Text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, int Size) {
     QIcon icon = QIcon::fromTheme(ThemeName);
     if (icon.isNull())
@@ -38,7 +53,11 @@ QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, i
 }
 
 bool ClickFocusedButton(QWidget& Dialog) {
-    auto* button = qobject_cast<QPushButton*>(Dialog.focusWidget());
+    QWidget* focused = Dialog.focusWidget();
+    // Not check boxes: Enter leaves them as they are.
+    QAbstractButton* button = qobject_cast<QPushButton*>(focused);
+    if (!button)
+        button = qobject_cast<QToolButton*>(focused);
     if (!button || !button->isEnabled())
         return false;
     button->click();

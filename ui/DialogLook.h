@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 class QFrame;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -20,8 +21,9 @@ QColor EntryColour(TEntryState State);
 // Paints the field's background in every state of the widget (disabled ones included).
 void SetEntryColour(QWidget& Field, TEntryState State);
 
-// Enter presses the focused button and nothing else: the dialogs have no default button, so
-// Enter in an entry field never confirms them. True when a button was pressed.
+// Enter presses the focused button (a push button or a small picture button) and nothing else:
+// the dialogs have no default button, so Enter in an entry field never confirms them. True when a
+// button was pressed.
 bool ClickFocusedButton(QWidget& Dialog);
 
 // A sunken horizontal rule along the bottom edge of Geometry.
@@ -31,6 +33,12 @@ QPushButton* NewDialogButton(QWidget* Parent, const char* Name, const QString& C
                              const QRect& Geometry);
 // Tab moves through Widgets in the order given.
 void SetTabOrder(std::initializer_list<QWidget*> Widgets);
+
+// Shows Text in Label as plain text, shortened in its middle with an ellipsis when it is wider than
+// the label; the whole text is then the label's hint, and only then.
+void SetShortenedText(QLabel& Label, const QString& Text);
+// A hint that shows Text as it is: a hint that looks like markup would otherwise be read as such.
+QString PlainToolTip(const QString& Text);
 
 // A picture from the desktop's icon theme, or the style's standard one when the theme has none.
 QPixmap ThemePixmap(const QString& ThemeName, QStyle::StandardPixmap Fallback, int Size);

@@ -29,8 +29,13 @@ TLongLoop::~TLongLoop() {
     Form.LongLoopEnded();
 }
 
-bool TLongLoop::Step() {
-    ++Count;
+int TLongLoop::SliceSize() {
+    // A slice of a simple walk takes well under a millisecond.
+    return YieldIntervalMs == 0 ? 1 : 1024;
+}
+
+bool TLongLoop::Step(int Items) {
+    Count += Items;
     if (SinceYield.elapsed() >= YieldIntervalMs)
         Yield();
     return !Platform().IsShuttingDown();

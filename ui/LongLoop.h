@@ -13,6 +13,9 @@
 //     }
 //     Loop.Finish();                               // ProgressBar1 full
 //
+// A walk whose work comes in slices asks SliceSize() how many items it may do before the next
+// Step(Items): slices stay short enough for the yields to come on time.
+//
 // For as long as the loop object lives, the window's action list is suspended, so no file
 // command, search or bulk edit can start and change the document under the walk. Closing the
 // window meanwhile only asks the walk to stop (Step returns false from then on); the window
@@ -31,9 +34,11 @@ public:
     TLongLoop(const TLongLoop&) = delete;
     TLongLoop& operator=(const TLongLoop&) = delete;
 
-    // Counts one item. Returns false when the walk must stop because the application is
-    // shutting down.
-    bool Step();
+    // Counts Items items about to be worked on. Returns false when the walk must stop because the
+    // application is shutting down.
+    bool Step(int Items = 1);
+    // How many items the next slice may hold: one when every item must yield.
+    static int SliceSize();
     // Shows the progress bar full.
     void Finish();
     int Done() const { return Count; }

@@ -1,12 +1,15 @@
 #include "ui/ObjectsListDelegate.h"
 
 #include "model/CFunctions.h"
+#include "ui/Accessibility.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/TextCodec.h"
 
+#include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QStyleOptionViewItem>
@@ -70,9 +73,9 @@ TObjectsListDelegate::LayOutRow(std::string_view RowText, const QFontMetrics& Me
     int Left = -Header.offset();
     for (int Column = 0; Column < Columns && Column < static_cast<int>(Fields.size()); ++Column) {
         const int Width = Header.sectionSize(Column);
-        Pieces.push_back(
-            {ShortenToColumn(ToQString(Fields[static_cast<std::size_t>(Column)]), Metrics, Width),
-             Left});
+        QString Whole = ToQString(Fields[static_cast<std::size_t>(Column)]);
+        QString Shown = ShortenToColumn(Whole, Metrics, Width);
+        Pieces.push_back({std::move(Shown), Left, Width, std::move(Whole)});
         Left += Width;
     }
     return Pieces;
@@ -136,6 +139,24 @@ void TObjectsListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& 
         Painter->drawRect(Option.rect.adjusted(0, 0, -1, -1));
     }
     Painter->restore();
+}
+
+bool TObjectsListDelegate::helpEvent(QHelpEvent* Event, QAbstractItemView* View,
+                                     const QStyleOptionViewItem& Option, const QModelIndex& Index) {
+    if (!Event || !View || Event->type() != QEvent::ToolTip)
+        return QAbstractItemDelegate::helpEvent(Event, View, Option, Index);
+    std::string RowText;
+    const int X = Event->pos().x() - Option.rect.left();
+    if (Index.isValid() && Rows.ListBox1Data(Index.row(), RowText)) {
+        const QFontMetrics Metrics(Option.font, View->viewport());
+        for (const TPiece& Piece : LayOutRow(RowText, Metrics))
+            if (X >= Piece.Left && X < Piece.Left + Piece.Width)
+                return ShowWholeText(*Event, *View,
+                                     QRect(Option.rect.left() + Piece.Left, Option.rect.top(),
+                                           Piece.Width, Option.rect.height()),
+                                     Piece.Whole, Piece.Text != Piece.Whole);
+    }
+    return ShowWholeText(*Event, *View, Option.rect, QString(), false);
 }
 
 QSize TObjectsListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

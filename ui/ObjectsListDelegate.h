@@ -32,6 +32,9 @@ public:
         QString Text;
         // From the row's left edge.
         int Left;
+        int Width;
+        // The field before shortening; equal to Text when it fits.
+        QString Whole;
     };
     // The pieces of RowText as they are drawn: field k in header section k, shortened to fit.
     std::vector<TPiece> LayOutRow(std::string_view RowText, const QFontMetrics& Metrics) const;
@@ -46,6 +49,9 @@ public:
     void paint(QPainter* Painter, const QStyleOptionViewItem& Option,
                const QModelIndex& Index) const override;
     QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
+    // A field drawn shortened shows its whole text as the hint of its column.
+    bool helpEvent(QHelpEvent* Event, QAbstractItemView* View, const QStyleOptionViewItem& Option,
+                   const QModelIndex& Index) override;
 
 private:
     int SectionLeft(int Section) const;

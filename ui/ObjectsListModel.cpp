@@ -2,6 +2,8 @@
 
 #include "text/DateTimeText.h"
 #include "text/PositionInfo.h"
+#include "ui/Accessibility.h"
+#include "ui/ObjectTypeNames.h"
 #include "ui/TextCodec.h"
 
 std::string ObjectRowText(const TPropObject& Object) {
@@ -23,6 +25,15 @@ std::string ObjectRowText(const TPropObject& Object) {
         Text += Object.Action;
     }
     return Text;
+}
+
+QString ObjectRowWords(const TPropObject& Object) {
+    const QString Model =
+        Object.ObjectType == 0 ? ToQString(Object.Model) : ObjectTypeName(Object.ObjectType);
+    return SpokenRow({QStringLiteral("owner ") + QString::number(Object.Owner),
+                      ToQString(FormatListDateTime(SecondsToDateTime(Object.Timestamp))),
+                      ToQString(PositionToText(Object.X, Object.Y, Object.Z, Object.Yaw)), Model,
+                      ToQString(Object.Description), ToQString(Object.Action)});
 }
 
 TObjectsListModel::TObjectsListModel(const TPropdumpFile& Document, QObject* Parent)
@@ -55,7 +66,13 @@ int TObjectsListModel::rowCount(const QModelIndex& Parent) const {
 }
 
 QVariant TObjectsListModel::data(const QModelIndex& Index, int Role) const {
-    if (Role != Qt::DisplayRole || !checkIndex(Index, CheckIndexOption::IndexIsValid))
+    if (!checkIndex(Index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (Role == Qt::AccessibleTextRole) {
+        const TPropObject* Object = RowObject(Index.row());
+        return Object ? QVariant(ObjectRowWords(*Object)) : QVariant();
+    }
+    if (Role != Qt::DisplayRole)
         return {};
     std::string Text;
     if (!ListBox1Data(Index.row(), Text))

@@ -6,6 +6,7 @@
 #include "model/Propdmp.h"
 
 #include <QAbstractListModel>
+#include <QString>
 
 #include <string>
 
@@ -15,6 +16,10 @@ inline constexpr char ColumnSeparator = '\x1D';
 // The row text of Object: owner, date/time, location, model, then description and action, each
 // field ended by ColumnSeparator. An action without a description still gets its own column.
 std::string ObjectRowText(const TPropObject& Object);
+// The row as a screen reader reads it: "owner 104, 09 Sep 2001 01:46:40, 12.345N 6.789E,
+// box01.rwx, red box, create color red", empty fields left out, the type label of a special
+// object ("type Zone") where the list draws it over the model.
+QString ObjectRowWords(const TPropObject& Object);
 
 class TObjectsListModel : public QAbstractListModel {
     Q_OBJECT
@@ -32,7 +37,8 @@ public:
     bool ListBox1Data(int Row, std::string& Text) const;
 
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
-    // The row text for Qt::DisplayRole; nothing for other roles.
+    // The row text for Qt::DisplayRole, its words for Qt::AccessibleTextRole; nothing for other
+    // roles.
     QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override;
 
 private:

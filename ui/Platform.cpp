@@ -3,17 +3,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QGuiApplication>
 
 #include <canberra.h>
 
 namespace {
 
-// The one filter the file dialogs offer. Its text says "*.*" as users know it from elsewhere,
-// but on this platform that pattern would hide every name without a dot, so the dialogs are
-// told to show all files (see ShowAllFiles).
-constexpr char AllFilesFilter[] = "All Files (*.*)";
+// The one filter the file dialogs offer. It shows as "All Files (*.*)", as users know it from
+// elsewhere, but on this platform the pattern "*.*" would hide every name without a dot, also
+// when the user picks the entry again; the pattern in force is the last bracket, "*", and the
+// dialog shows the text before it.
+constexpr char AllFilesFilter[] = "All Files (*.*) (*)";
 
 const char* EventIdOf(TSoundKind Kind) {
     switch (Kind) {
@@ -83,22 +83,15 @@ private:
 };
 
 QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
+    // Messages quote file names, typed values and file contents, never markup.
+    Box.setTextFormat(Qt::PlainText);
     Box.exec();
     // Closing the box without a button (no escape button among them) answers NoButton.
     return Box.standardButton(Box.clickedButton());
 }
 
-void ShowAllFiles(QFileDialog& Dialog) {
-    // The dialog filters its file model by the pattern of the filter entry; widen it.
-    if (auto* Model = Dialog.findChild<QFileSystemModel*>())
-        Model->setNameFilters({});
-}
-
 QString RunFileDialog(QFileDialog& Dialog) {
-    // Qt's own dialog, so that the filter below works the same on every desktop.
-    Dialog.setOption(QFileDialog::DontUseNativeDialog);
-    Dialog.setNameFilter(QString::fromLatin1(AllFilesFilter));
-    ShowAllFiles(Dialog);
+    SetAllFilesFilter(Dialog);
     if (Dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList Files = Dialog.selectedFiles();
@@ -159,6 +152,13 @@ TQtPlatform& QtPlatform() {
 IPlatform* Current = nullptr;
 
 } // namespace
+
+void SetAllFilesFilter(QFileDialog& Dialog) {
+    // Qt's own dialog, so that the filter works the same on every desktop.
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Dialog.setOption(QFileDialog::HideNameFilterDetails);
+    Dialog.setNameFilter(QString::fromLatin1(AllFilesFilter));
+}
 
 IPlatform& Platform() {
     return Current ? *Current : QtPlatform();

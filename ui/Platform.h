@@ -8,6 +8,7 @@
 #include <QString>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 // The application's title: the main window's caption and the caption of the error display.
@@ -41,6 +42,9 @@ public:
     virtual void SetShuttingDown(bool Value) = 0;
     virtual QDateTime CurrentDateTime() const = 0;
 };
+
+// The open and save dialogs' one "Files of type" entry, "All Files (*.*)", which lists every file.
+void SetAllFilesFilter(QFileDialog& Dialog);
 
 // The platform in force; the Qt implementation unless a test installed another.
 IPlatform& Platform();

@@ -1,5 +1,7 @@
 #include "ui/SearchResultsModel.h"
 
+#include "ui/Accessibility.h"
+
 #include <QStringView>
 
 namespace {
@@ -87,13 +89,21 @@ int TSearchResultsModel::columnCount(const QModelIndex& Parent) const {
 }
 
 QVariant TSearchResultsModel::data(const QModelIndex& Index, int Role) const {
-    if (Role != Qt::DisplayRole || !Index.isValid() || Index.row() >= RowCount() ||
-        Index.column() >= ColumnCount)
+    if ((Role != Qt::DisplayRole && Role != Qt::AccessibleTextRole) || !Index.isValid() ||
+        Index.row() >= RowCount() || Index.column() >= ColumnCount)
         return {};
     const TRow& Row = Rows[static_cast<std::size_t>(Index.row())];
+    const QString Text = Index.column() == 0 ? QString::number(Row.Position)
+                                             : Field(Row.Texts, Index.column() - 1);
+    if (Role == Qt::DisplayRole)
+        return Text;
+    // Read cell by cell along a row, the words make the same phrase as a row of the objects
+    // list, the position first.
     if (Index.column() == 0)
-        return QString::number(Row.Position);
-    return Field(Row.Texts, Index.column() - 1);
+        return QStringLiteral("position ") + Text;
+    if (Index.column() == 1)
+        return QStringLiteral("owner ") + Text;
+    return SpokenField(Text);
 }
 
 QVariant TSearchResultsModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {

@@ -35,6 +35,8 @@ public:
 
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& Parent = QModelIndex()) const override;
+    // The cell's text for Qt::DisplayRole; for Qt::AccessibleTextRole its words ("position 2",
+    // "owner 104", "type Zone").
     QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override;
     QVariant headerData(int Section, Qt::Orientation Orientation,
                         int Role = Qt::DisplayRole) const override;

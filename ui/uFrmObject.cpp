@@ -3,6 +3,7 @@
 #include "model/Convert.h"
 #include "text/DateTimeText.h"
 #include "text/PositionInfo.h"
+#include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/DialogLook.h"
@@ -69,6 +70,10 @@ QString LineBreakOf(const std::string& Text) {
 }
 
 std::string Encoded(const QString& Text, const char* FieldName) {
+    // The file's reader takes a NUL for the end of the file.
+    if (Text.contains(QChar(0)))
+        throw EConvertError(std::string("The ") + FieldName +
+                            " contains a NUL character, which cannot be saved in a propdump file.");
     std::optional<std::string> bytes = ToBytes(Text);
     if (!bytes)
         throw EConvertError(std::string("The ") + FieldName +
@@ -133,8 +138,8 @@ void TFrmObject::CreateControls() {
     SpeedButton1->setGeometry(256, 171, 23, 23);
     SpeedButton1->setIcon(TodayIcon());
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setToolTip(QStringLiteral("Use today's date/time"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip());
     SpeedButton1->setCursor(Qt::PointingHandCursor);
 
     Label5 = NewLabel(this, "Label5", QStringLiteral("Owner:"), 200);
@@ -149,7 +154,22 @@ void TFrmObject::CreateControls() {
     OkButton = NewDialogButton(this, "OkButton", QStringLiteral("OK"), QRect(104, 297, 75, 25));
     CancelButton =
         NewDialogButton(this, "CancelButton", QStringLiteral("&Cancel"), QRect(184, 297, 75, 25));
-    SetTabOrder({Edit1, Memo1, Memo2, Edit2, Edit3, Edit4, Edit5, Edit6, OkButton, CancelButton});
+    SetTabOrder({Edit1, Memo1, Memo2, Edit2, SpeedButton1, Edit3, Edit4, Edit5, Edit6, OkButton,
+                 CancelButton});
+    NameFields();
+}
+
+void TFrmObject::NameFields() {
+    TieLabel(*Label1, *Edit1);
+    TieLabel(*Label2, *Memo1);
+    TieLabel(*Label3, *Memo2);
+    TieLabel(*Label4, *Edit2);
+    TieLabel(*Label5, *Edit3);
+    TieLabel(*Label6, *Edit4);
+    // One caption for two fields: each takes its half of it.
+    TieLabel(*Label7, *Edit5);
+    Edit5->setAccessibleName(QStringLiteral("Tilt"));
+    Edit6->setAccessibleName(QStringLiteral("Roll"));
 }
 
 void TFrmObject::ConnectControls() {
@@ -208,6 +228,7 @@ void TFrmObject::ColourEntry(TEntry Entry) {
                               : IsEditable       ? TEntryState::Editable
                                                  : TEntryState::ReadOnly;
     SetEntryColour(*EntryWidget(Entry), state);
+    MarkChanged(*EntryWidget(Entry), UserChanged[Entry]);
 }
 
 void TFrmObject::EntryChanged(TEntry Entry) {

@@ -79,6 +79,8 @@ private:
     static constexpr int EntryCount = 8;
 
     void CreateControls();
+    // Each field takes the caption of its label as its name.
+    void NameFields();
     void ConnectControls();
     QWidget* EntryWidget(TEntry Entry) const;
     void EntryChanged(TEntry Entry);

@@ -1,6 +1,7 @@
 #include "ui/uFrmSearch.h"
 
 #include "model/Convert.h"
+#include "ui/Accessibility.h"
 #include "ui/Command.h"
 #include "ui/DialogLook.h"
 #include "ui/FormFont.h"
@@ -24,6 +25,20 @@
 const std::array<QString, 2> InclusionLabels{QStringLiteral("Include"), QStringLiteral("Exclude")};
 const std::array<QString, 2> ExactMatchLabels{QString(), QStringLiteral(", exact match")};
 
+namespace {
+
+// A criterion text on one summary line: each line break (CR LF, CR or LF) shows as a pilcrow, so
+// that a text of several lines never makes a row of several lines.
+QString OneLine(const std::string& Text) {
+    QString Line = ToQString(Text);
+    Line.replace(QStringLiteral("\r\n"), QStringLiteral("\u00B6"));
+    Line.replace(u'\r', u'\u00B6');
+    Line.replace(u'\n', u'\u00B6');
+    return Line;
+}
+
+} // namespace
+
 QStringList SearchCriteriaSummary(const TSearchCriteria& Criteria) {
     const auto inclusion = [&Criteria](TSearchField Field) {
         return InclusionLabels[Criteria.Exclude.Has(Field) ? 1 : 0];
@@ -35,18 +50,17 @@ QStringList SearchCriteriaSummary(const TSearchCriteria& Criteria) {
     QStringList lines;
     if (Criteria.Fields.Has(sfCitNums))
         lines << QStringLiteral("%1 cit#s: %2")
-                     .arg(inclusion(sfCitNums), ToQString(Criteria.CitNumsText));
+                     .arg(inclusion(sfCitNums), OneLine(Criteria.CitNumsText));
     if (Criteria.Fields.Has(sfModels))
         lines << QStringLiteral("%1 models: %2")
-                     .arg(inclusion(sfModels), ToQString(Criteria.ModelsText));
+                     .arg(inclusion(sfModels), OneLine(Criteria.ModelsText));
     if (Criteria.Fields.Has(sfDescription))
         lines << QStringLiteral("%1 description%2: %3")
                      .arg(inclusion(sfDescription), exactMatch(sfDescription),
-                          ToQString(Criteria.DescriptionText));
+                          OneLine(Criteria.DescriptionText));
     if (Criteria.Fields.Has(sfAction))
         lines << QStringLiteral("%1 action%2: %3")
-                     .arg(inclusion(sfAction), exactMatch(sfAction),
-                          ToQString(Criteria.ActionText));
+                     .arg(inclusion(sfAction), exactMatch(sfAction), OneLine(Criteria.ActionText));
     if (Criteria.Fields.Has(sfMinTime))
         lines << QStringLiteral("Earliest time: ") +
                      ToQString(FormatListDateTime(Criteria.MinTime));
@@ -200,6 +214,26 @@ void TFrmSearch::CreateControls() {
                  OkButton,
                  CancelButton,
                  ObjTypeExclude});
+    NameInputs();
+}
+
+void TFrmSearch::NameInputs() {
+    // The check box above an input is its caption; an option box is read with its criterion,
+    // since five of them are called "exclude".
+    const auto name = [](const QCheckBox* Field, QWidget* Input,
+                         std::initializer_list<QCheckBox*> Options) {
+        const QString criterion = NameFromCaption(Field->text());
+        Input->setAccessibleName(criterion);
+        for (QCheckBox* option : Options)
+            option->setAccessibleName(option->text() + u' ' + criterion);
+    };
+    name(CitNumsField, Memo1, {CitNumsExclude});
+    name(ModelsField, Memo2, {ModelsExclude});
+    name(DescriptionField, Memo3, {DescriptionExactMatch, DescriptionExclude});
+    name(ActionField, Memo4, {ActionExactMatch, ActionExclude});
+    name(MinTimeField, Edit1, {});
+    name(MaxTimeField, Edit2, {});
+    name(ObjTypeField, ComboBox1, {ObjTypeExclude});
 }
 
 void TFrmSearch::ConnectControls() {

@@ -1,5 +1,6 @@
 #include "ui/uFrmSetVersion.h"
 
+#include "ui/DialogLook.h"
 #include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
@@ -53,6 +54,8 @@ TFrmSetVersion::TFrmSetVersion(QWidget* Parent) : QDialog(Parent) {
     RadioGroup1 = new QGroupBox(this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setGeometry(28, 120, 361, 73);
+    // The group shows no caption; the text above it asks for the version.
+    RadioGroup1->setAccessibleName(QStringLiteral("Propdump version"));
     RadioItems = new QButtonGroup(this);
     RadioItems->setExclusive(true);
     const int ItemHeight = 73 / 3;
@@ -76,8 +79,7 @@ TFrmSetVersion::TFrmSetVersion(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TFrmSetVersion::SetFileName(const QString& Text) {
-    Label1->setText(Label1->fontMetrics().elidedText(Text, Qt::ElideMiddle, Label1Width));
-    Label1->setToolTip(Text);
+    SetShortenedText(*Label1, Text);
 }
 
 int TFrmSetVersion::SelectedVersion() const {

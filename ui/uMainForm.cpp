@@ -1,6 +1,6 @@
 #include "ui/uMainForm.h"
 
-#include "model/CodePage.h"
+#include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -14,15 +14,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCollator>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -38,6 +42,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -67,16 +72,35 @@ QStringList ToStringList(const std::vector<std::string>& Items) {
     return Result;
 }
 
-// Model names sort without regard to letter case by the fixed code-page rules, so the order
-// does not depend on the machine's locale.
-QStringList SortedModelNames(std::vector<std::string> Names) {
-    std::stable_sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
-        return CompareText1252(A, B) < 0;
+// Model names sort as a reader expects in the user's language, without regard to letter case: an
+// accented e next to e, not after z. The C locale orders by character code, which is no reader's
+// order, so there the language-neutral order stands in.
+QStringList SortedModelNames(const std::vector<std::string>& Names) {
+    QLocale Locale;
+    if (Locale.language() == QLocale::C)
+        Locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator Collator(Locale);
+    Collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList Texts = ToStringList(Names);
+    // One key per name rather than a collation per comparison: a file can have many names.
+    std::vector<QCollatorSortKey> Keys;
+    Keys.reserve(Names.size());
+    for (const QString& Text : Texts)
+        Keys.push_back(Collator.sortKey(Text));
+    std::vector<qsizetype> Order(Names.size());
+    std::iota(Order.begin(), Order.end(), 0);
+    std::stable_sort(Order.begin(), Order.end(), [&Keys](qsizetype A, qsizetype B) {
+        return Keys[static_cast<std::size_t>(A)].compare(Keys[static_cast<std::size_t>(B)]) < 0;
     });
-    return ToStringList(Names);
+    QStringList Sorted;
+    Sorted.reserve(Texts.size());
+    for (const qsizetype Index : Order)
+        Sorted.append(std::move(Texts[Index]));
+    return Sorted;
 }
 
-// The tool bar's buttons are image-only and show no hints.
+// For buttons that show no hints, though their actions have captions: the tool bar's image-only
+// buttons and the buttons on the tabs.
 class TNoToolTips : public QObject {
 public:
     using QObject::QObject;
@@ -85,16 +109,55 @@ public:
     }
 };
 
+// Text boxes claim some of the window's shortcuts for their own editing (Ctrl+A selects all,
+// Ctrl+K deletes to the end of the line). In this window the window's commands come first: a box
+// is refused every key that an enabled command of the window is bound to, so the key reaches that
+// command. A disabled command leaves its key to the box, and select-all stays in the box's menu.
+class TWindowShortcutsFirst : public QObject {
+public:
+    explicit TWindowShortcutsFirst(QWidget* Window) : QObject(Window), Window(Window) {}
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(Watched, Event);
+        const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
+        for (const QAction* Action : Window->actions()) {
+            if (Action->isEnabled() && Action->shortcut() == Pressed) {
+                LeaveMenuBar(Watched);
+                Event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    // The menu items' copies of the keys answer only while the menu bar has the focus, as it has
+    // after Alt alone; both would then answer and the key would be ambiguous. The bar gives the
+    // focus back first, as Escape makes it do, and only the command answers.
+    static void LeaveMenuBar(QObject* Watched) {
+        auto* Bar = qobject_cast<QMenuBar*>(Watched);
+        if (!Bar || !Bar->hasFocus())
+            return;
+        QKeyEvent Escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(Bar, &Escape);
+    }
+
+    QWidget* Window;
+};
+
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
-// The shortcut itself lives on the action only, so that it is never ambiguous.
+// The item carries the shortcut too, so that the menu shows it and screen readers announce it as
+// the item's shortcut rather than as part of its name. Only the action answers the key: the
+// item's copy would answer only while the menu bar has the focus, and the bar gives the focus
+// back before a command's key is looked up (TWindowShortcutsFirst), so the key is never
+// ambiguous.
 QAction* AddMenuItem(QMenu* Menu, QAction* Source, const QString& Name) {
     auto* Item = new QAction(Menu);
     Item->setObjectName(Name);
+    Item->setShortcutContext(Qt::WidgetShortcut);
     auto Sync = [Item, Source] {
-        QString Text = Source->text();
-        if (!Source->shortcut().isEmpty())
-            Text += QLatin1Char('\t') + Source->shortcut().toString(QKeySequence::NativeText);
-        Item->setText(Text);
+        Item->setText(Source->text());
+        Item->setShortcut(Source->shortcut());
         Item->setIcon(Source->icon());
         Item->setEnabled(Source->isEnabled());
     };
@@ -159,10 +222,12 @@ struct TReplaceGroup {
 TReplaceGroup AddReplaceGroup(QWidget* Parent, const TReplaceLayout& Layout) {
     auto* Box = Named(new QGroupBox(QStringLiteral("Replace"), Parent), Layout.Name);
     Box->setGeometry(Layout.Geometry);
-    AddLabel(Box, QString::fromLatin1(Layout.FindCaption), 16, 28);
+    QLabel* FindLabel = AddLabel(Box, QString::fromLatin1(Layout.FindCaption), 16, 28);
     QLineEdit* Find = AddEdit(Box, Layout.FindName, Layout.EditLeft, 24, Layout.EditWidth);
-    AddLabel(Box, QStringLiteral("Replace with:"), 16, 52);
+    TieLabel(*FindLabel, *Find);
+    QLabel* ReplaceLabel = AddLabel(Box, QStringLiteral("Replace with:"), 16, 52);
     QLineEdit* Replace = AddEdit(Box, Layout.ReplaceName, Layout.EditLeft, 48, Layout.EditWidth);
+    TieLabel(*ReplaceLabel, *Replace);
     return {Box, Find, Replace};
 }
 
@@ -173,8 +238,11 @@ QToolButton* AddSpeedButton(QWidget* Parent, const char* Name, const QRect& Geom
     Button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Button->setAutoRaise(Flat);
     Button->setCursor(Qt::PointingHandCursor);
-    if (Action)
+    if (Action) {
         Button->setDefaultAction(Action);
+        // A button bound to an action would show its caption as a hint; these have none.
+        Button->installEventFilter(new TNoToolTips(Button));
+    }
     return Button;
 }
 
@@ -238,6 +306,13 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindListHandlers();
     BindBulkHandlers();
     BindSearchHandlers();
+    SetUpKeyboardAndScreenReader();
+
+    auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
+    for (QWidget* Child : findChildren<QWidget*>())
+        Child->installEventFilter(ShortcutsFirst);
+    // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
+    BindHistoryHandlers();
 
     // Window creation: the "Objects" tab; the views start empty until the first refresh.
     PageControl1->setCurrentIndex(ObjectsTab);
@@ -281,6 +356,10 @@ void TMainForm::CreateActions() {
          -1,
          true,
          [this] { ClearSearchResultsExecute(); }},
+        {EditUndo, "EditUndo", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), -1, false, {}},
+        {EditRedo, "EditRedo", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), -1, false, {}},
+        {WorldMap, "WorldMap", "World &map", QKeySequence(Qt::CTRL | Qt::Key_M), -1, true,
+         [this] { WorldMapExecute(); }},
     };
     for (const TActionEntry& Entry : Entries) {
         QAction* Action = ActionList1->Add(QString::fromLatin1(Entry.Name),
@@ -297,7 +376,7 @@ void TMainForm::CreateActions() {
 
 void TMainForm::CreateMenu() {
     auto* MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
-    File1 = Named(MainMenu1->addMenu(QStringLiteral("File")), "File1");
+    File1 = Named(MainMenu1->addMenu(QStringLiteral("&File")), "File1");
     AddMenuItem(File1, OpenFile, QStringLiteral("Open1"));
     AddMenuItem(File1, SaveFile, QStringLiteral("Save1"));
     AddMenuItem(File1, SaveFileAs, QStringLiteral("Saveas1"));
@@ -306,6 +385,11 @@ void TMainForm::CreateMenu() {
     AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
     AddMenuSeparator(File1, QStringLiteral("N2"));
     AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
+    Edit1 = Named(MainMenu1->addMenu(QStringLiteral("Edit")), "Edit1");
+    AddMenuItem(Edit1, EditUndo, QStringLiteral("Undo1"));
+    AddMenuItem(Edit1, EditRedo, QStringLiteral("Redo1"));
+    View1 = Named(MainMenu1->addMenu(QStringLiteral("View")), "View1");
+    AddMenuItem(View1, WorldMap, QStringLiteral("WorldMap1"));
     setMenuBar(MainMenu1);
 }
 
@@ -356,6 +440,8 @@ void TMainForm::CreateSummary(QWidget* Client) {
     PropObjCount->setGeometry(8, 64, 473, TextHeight);
     PropFileVer = Named(new QLabel(Client), "PropFileVer");
     PropFileVer->setGeometry(8, 80, 473, TextHeight);
+    for (QLabel* Label : {FileName, PropObjCount, PropFileVer})
+        Label->setTextFormat(Qt::PlainText);
 }
 
 void TMainForm::CreateCitNumsTab() {
@@ -366,7 +452,7 @@ void TMainForm::CreateCitNumsTab() {
     GroupBox1 = Group.Box;
     FindCitNum = Group.Find;
     ReplaceCitNum = Group.Replace;
-    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 28);
+    AddLabel(GroupBox1, QStringLiteral("(use \"-1\" to replace all citnums)"), 238, 24);
     SpeedButton1 =
         AddSpeedButton(GroupBox1, "SpeedButton1", QRect(38, 72, 193, 22), DoCitNumReplace, true);
 }
@@ -468,8 +554,7 @@ void TMainForm::CreateSearchTab() {
 
 void TMainForm::ShowFileName(const QString& Text) {
     FullFileName = Text;
-    FileName->setText(FileName->fontMetrics().elidedText(Text, Qt::ElideMiddle, FileName->width()));
-    FileName->setToolTip(Text);
+    SetShortenedText(*FileName, Text);
 }
 
 void TMainForm::SetListBox1Count(int Count) {
@@ -494,6 +579,7 @@ void TMainForm::RefreshViews() {
         SetListBox1Count(0);
         PropObjCount->clear();
         SetFileActionsEnabled(false);
+        emit DocumentChanged();
         return;
     }
 
@@ -511,11 +597,13 @@ void TMainForm::RefreshViews() {
     PropFileVer->setText(QStringLiteral("File version %1").arg(Propdump.Version));
     PageControl1->setCurrentIndex(ObjectsTab);
     SetFileActionsEnabled(true);
+    emit DocumentChanged();
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
-    // A failed load leaves the document as it was, so the views stay true without a refresh.
+    // A failed load leaves the document as it was, so the views and the history stay true.
     Propdump.LoadFromFile(Path, Version);
+    ClearHistory();
     RefreshViews();
 }
 
@@ -589,6 +677,7 @@ void TMainForm::CloseFileExecute() {
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
     Propdump.Clear();
+    ClearHistory();
     RefreshViews();
 }
 

@@ -9,20 +9,29 @@
 //   uMainFormList.cpp    the objects list on "Objects" (ListBox1, HeaderControl1, EditObject)
 //   uMainFormBulk.cpp    the bulk edits on "CitNums" and "Models"
 //   uMainFormSearch.cpp  the search on "Search" (criteria summary, DoSearch, DeleteSearchResults,
-//                        ListView2)
+//                        ListView2, and the objects found in an area of the world map)
+//   uMainFormMap.cpp     the "View" menu's world map window
+//   uMainFormAccess.cpp  names for screen readers, the Tab order, the menus' access keys
+//   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
+//                        RecordChange)
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
-// the end of this header; the constructor calls all three once every control and action exists.
+// the end of this header; the constructor calls them once every control and action exists.
 // Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
 // click" (enabled, not suspended) through the command wrapper; other events with connect(),
 // their handler wrapped in RunCommand (ui/Command.h) so that no error reaches the event loop.
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
 
 #include "model/Propdmp.h"
+#include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -39,6 +48,8 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+class TFrmWorldMap;
+class TMapArea;
 class TSearchResultsModel;
 
 class TMainForm : public QMainWindow {
@@ -73,8 +84,13 @@ public:
     QAction* DoSearch = nullptr;
     QAction* DeleteSearchResults = nullptr;
     QAction* ClearSearchResults = nullptr;
+    QAction* EditUndo = nullptr;
+    QAction* EditRedo = nullptr;
+    QAction* WorldMap = nullptr;
 
     QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QMenu* View1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* FileName = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -131,6 +147,8 @@ public:
     // Opens the object editor for Object, read-only or editable; objects of a special type are
     // never opened (uMainFormList.cpp).
     void EditObject(TPropObject& Object, bool ReadOnly);
+    // What a double-click on the objects list's row Index does.
+    void OpenObject(int Index);
     void ListBox1DblClick();
     void HeaderControl1SectionResize(int Section);
 
@@ -159,12 +177,34 @@ public:
     void DoSearchExecute();
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
+    // Lists on "Search", as a search does, every object inside Area and, when
+    // OnlyMatchingCriteria, meeting the search criteria as well.
+    void FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria);
+
+    // "View" (uMainFormMap.cpp): opens the one world map window, or brings it to the front.
+    void WorldMapExecute();
+    // The world map window while it is open, else nullptr.
+    TFrmWorldMap* WorldMapWindow() const;
+
+    // Undo and redo (uMainFormHistory.cpp). The changes since the document was opened: Open,
+    // Close and Revert empty the history, Save and Save as keep it.
+    TUndoHistory UndoHistory;
+    // Keeps the change that MakeStep records (null: nothing changed) for undo. Should that fail,
+    // the history goes, since its older steps would no longer fit the document.
+    void RecordChange(const std::function<std::unique_ptr<TUndoStep>()>& MakeStep);
+    void ClearHistory();
+    void EditUndoExecute();
+    void EditRedoExecute();
 
     // True while a TLongLoop walks the objects.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
     void ListBox1CountChanged(int Count);
+    // The document changed in a way views that show it must follow: every RefreshViews ends with
+    // it, and so do an object edited in the editor and every Undo and Redo, once the views show
+    // the change.
+    void DocumentChanged();
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -185,6 +225,12 @@ private:
     void BindListHandlers();
     void BindBulkHandlers();
     void BindSearchHandlers();
+    void BindHistoryHandlers();
+    // The Edit menu names the next change to undo and to redo.
+    void ShowHistory();
+    void StepHistory(bool Undoing);
+    // Once every control, menu and handler exists.
+    void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.
     bool SearchBusy() const;
 
@@ -196,6 +242,7 @@ private:
     void LongLoopEnded();
 
     QString FullFileName;
+    QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;
     int LongLoops = 0;
     bool CloseWhenLoopsEnd = false;

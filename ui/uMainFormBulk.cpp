@@ -3,8 +3,9 @@
 
 #include "ui/uMainForm.h"
 
-#include "model/CodePage.h"
 #include "model/Convert.h"
+#include "ops/BulkEdit.h"
+#include "ops/UndoRecord.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -12,32 +13,19 @@
 #include "ui/Platform.h"
 #include "ui/TextCodec.h"
 
+#include <QAction>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
-
-constexpr std::string_view ModelSuffix = ".rwx";
-
-// The extension runs from the last '.' to the end, unless a path separator follows that dot;
-// a name ending in '.' has the extension ".".
-bool HasExtension(std::string_view Model) {
-    const std::size_t Dot = Model.rfind('.');
-    return Dot != std::string_view::npos &&
-           Model.find_first_of("\\:", Dot + 1) == std::string_view::npos;
-}
-
-// A suffix of ".rwx" is always a whole extension: nothing after its dot can be a separator.
-bool HasModelSuffix(std::string_view Model) {
-    return Model.size() >= ModelSuffix.size() &&
-           SameText1252(Model.substr(Model.size() - ModelSuffix.size()), ModelSuffix);
-}
 
 int32_t CitNumOf(const QLineEdit& Edit) {
     // UTF-8, so that the conversion error quotes the text as the user typed it.
@@ -47,7 +35,7 @@ int32_t CitNumOf(const QLineEdit& Edit) {
 
 std::string ModelNameToFind(const QString& Text) {
     std::optional<std::string> Bytes = ToBytes(Text);
-    if (!Bytes)
+    if (!Bytes || Text.contains(QChar(0)))
         throw EConvertError("The model name to find contains characters that no propdump file "
                             "can hold, so no object can have it.");
     return std::move(*Bytes);
@@ -57,6 +45,9 @@ std::string ReplacementModelName(const QString& Text) {
     // A line break would split the object's line, and the file could not be saved.
     if (Text.contains(u'\r') || Text.contains(u'\n'))
         throw EConvertError("The replacement model name cannot contain line breaks.");
+    // Nor a NUL, which the file's reader takes for the end of the file.
+    if (Text.contains(QChar(0)))
+        throw EConvertError("The replacement model name cannot contain a NUL character.");
     std::optional<std::string> Bytes = ToBytes(Text);
     if (!Bytes)
         throw EConvertError("The replacement model name contains characters that cannot be "
@@ -71,9 +62,8 @@ bool Confirmed(QWidget* Parent, const char* Action) {
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-struct TBulkEdit {
-    // "Models changed: " and the like; the count follows.
-    const char* Report;
+// What the window does around the walk of an edit.
+struct TBulkEditSteps {
     // Model replacement refreshes even when it changed nothing, and is silent when the window
     // closes under it; the others refresh only after a change and always report.
     bool AlwaysRefresh;
@@ -83,54 +73,69 @@ struct TBulkEdit {
 };
 
 // The end of a bulk edit, run on every path while the actions are still suspended and the
-// hourglass still shows. When the walk has failed, that error is the one the user sees; an
-// error of the refresh itself is shown otherwise.
+// hourglass still shows: whatever the walk changed goes into the undo history, and the views
+// are refreshed. When the walk has failed, that error is the one the user sees; an error of the
+// end itself is shown otherwise.
 class TFinalRefresh {
 public:
-    TFinalRefresh(TMainForm& Form, const TBulkEdit& Edit, const int& Changed)
-        : Form(Form), Edit(Edit), Changed(Changed), UncaughtAtStart(std::uncaught_exceptions()) {}
+    TFinalRefresh(TMainForm& Form, const TBulkEditSteps& Edit, TBulkEditRecorder& Recorder)
+        : Form(Form), Edit(Edit), Recorder(Recorder), UncaughtAtStart(std::uncaught_exceptions()) {}
     TFinalRefresh(const TFinalRefresh&) = delete;
     TFinalRefresh& operator=(const TFinalRefresh&) = delete;
 
     ~TFinalRefresh() noexcept(false) {
         const bool Unwinding = std::uncaught_exceptions() > UncaughtAtStart;
+        const std::size_t Changed = Recorder.Changed();
+        std::exception_ptr Failure;
+        try {
+            Form.RecordChange([this] { return Recorder.Finish(); });
+        } catch (...) {
+            Failure = std::current_exception();
+        }
         try {
             if (Edit.BeforeRefresh)
                 Edit.BeforeRefresh();
             if (Edit.AlwaysRefresh || Changed != 0)
                 Form.RefreshViews();
         } catch (...) {
-            if (!Unwinding)
-                throw;
+            if (!Failure)
+                Failure = std::current_exception();
         }
+        if (Failure && !Unwinding)
+            std::rethrow_exception(Failure);
     }
 
 private:
     TMainForm& Form;
-    const TBulkEdit& Edit;
-    const int& Changed;
+    const TBulkEditSteps& Edit;
+    TBulkEditRecorder& Recorder;
     const int UncaughtAtStart;
 };
 
-// Walks all objects in document order; Change returns whether it changed the object.
-template <class TChange> void RunBulkEdit(TMainForm& Form, const TBulkEdit& Edit, TChange Change) {
+// Walks all objects in document order, a slice at a time.
+void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& Edit) {
     TBusyBracket Busy;
-    int Changed = 0;
+    TBulkEditRecorder Recorder(Edit);
+    std::vector<TPropObject>& Objects = Form.Propdump.Objects;
     TLongLoop Loop(Form, Form.Propdump.Count());
-    TFinalRefresh Refresh(Form, Edit, Changed);
+    TFinalRefresh Refresh(Form, Steps, Recorder);
     bool Stopped = false;
-    for (int Index = 0; Index < Form.Propdump.Count(); ++Index) {
-        if (!Loop.Step()) {
+    for (std::size_t Index = 0; Index < Objects.size();) {
+        const std::size_t Slice =
+            std::min(Objects.size() - Index, static_cast<std::size_t>(TLongLoop::SliceSize()));
+        if (!Loop.Step(static_cast<int>(Slice))) {
             Stopped = true;
             break;
         }
-        if (Change(Form.Propdump.Objects[static_cast<std::size_t>(Index)]))
-            ++Changed;
+        Recorder.ApplyRange(Objects, Index, Index + Slice);
+        Index += Slice;
     }
     if (!Stopped)
         Loop.Finish();
-    if (!Stopped || Edit.ReportWhenStopped)
-        BeepMessageDlg(&Form, QString::fromLatin1(Edit.Report) + FormatCount(Changed),
+    if (!Stopped || Steps.ReportWhenStopped)
+        BeepMessageDlg(&Form,
+                       ToQString(Edit.ReportLabel()) +
+                           FormatCount(static_cast<long long>(Recorder.Changed())),
                        TMsgDlgType::Information, QMessageBox::Ok);
 }
 
@@ -144,19 +149,17 @@ void TMainForm::BindBulkHandlers() {
                             [this] { NormalizeModelsExecute(); });
     ActionList1->SetHandler(QStringLiteral("DenormalizeModels"),
                             [this] { DenormalizeModelsExecute(); });
+    // Enter in a find or replacement box is a click on its tab's "Apply".
+    for (QLineEdit* Box : {FindCitNum, ReplaceCitNum})
+        connect(Box, &QLineEdit::returnPressed, DoCitNumReplace, &QAction::trigger);
+    for (QLineEdit* Box : {FindModelName, ReplaceModelName})
+        connect(Box, &QLineEdit::returnPressed, ReplaceModels, &QAction::trigger);
 }
 
 void TMainForm::DoCitNumReplaceExecute() {
     const int32_t Find = CitNumOf(*FindCitNum);
     const int32_t Replacement = CitNumOf(*ReplaceCitNum);
-    // -1 stands for every owner, so an owner that really is -1 matches it as well.
-    const bool All = Find == -1;
-    RunBulkEdit(*this, {"Models changed: ", false, true, {}}, [&](TPropObject& Object) {
-        if (!All && Object.Owner != Find)
-            return false;
-        Object.Owner = Replacement;
-        return true;
-    });
+    RunBulkEdit(*this, {false, true, {}}, TBulkEdit::ReplaceOwner(Find, Replacement));
 }
 
 void TMainForm::ReplaceModelsExecute() {
@@ -170,34 +173,19 @@ void TMainForm::ReplaceModelsExecute() {
     }
     const std::string Find = ModelNameToFind(FindText);
     const std::string Replacement = ReplacementModelName(ReplacementText);
-    RunBulkEdit(*this, {"Models replaced: ", true, false, [this] { FindModelName->selectAll(); }},
-                [&](TPropObject& Object) {
-                    if (!SameText1252(Object.Model, Find))
-                        return false;
-                    Object.Model = Replacement;
-                    return true;
-                });
+    RunBulkEdit(*this, {true, false, [this] { FindModelName->selectAll(); }},
+                TBulkEdit::ReplaceModel(Find, Replacement));
 }
 
 void TMainForm::NormalizeModelsExecute() {
     if (!Confirmed(this, "This will ADD \".rwx\" to all models which do not already end in "
                          "\".rwx\"."))
         return;
-    RunBulkEdit(*this, {"Models normalized: ", false, true, {}}, [](TPropObject& Object) {
-        if (Object.ObjectType != 0 || HasExtension(Object.Model))
-            return false;
-        Object.Model += ModelSuffix;
-        return true;
-    });
+    RunBulkEdit(*this, {false, true, {}}, TBulkEdit::Normalize());
 }
 
 void TMainForm::DenormalizeModelsExecute() {
     if (!Confirmed(this, "This will REMOVE \".rwx\" from all models which end in \".rwx\"."))
         return;
-    RunBulkEdit(*this, {"Models denormalized: ", false, true, {}}, [](TPropObject& Object) {
-        if (Object.ObjectType != 0 || !HasModelSuffix(Object.Model))
-            return false;
-        Object.Model.resize(Object.Model.size() - ModelSuffix.size());
-        return true;
-    });
+    RunBulkEdit(*this, {false, true, {}}, TBulkEdit::Denormalize());
 }

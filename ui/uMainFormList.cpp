@@ -1,5 +1,7 @@
 #include "ui/uMainForm.h"
 
+#include "ops/UndoRecord.h"
+#include "ui/Accessibility.h"
 #include "ui/Command.h"
 #include "ui/ObjectsListDelegate.h"
 #include "ui/ObjectsListModel.h"
@@ -56,8 +58,9 @@ void TMainForm::BindListHandlers() {
         RunCommand(this, [this, Section] { HeaderControl1SectionResize(Section); });
     });
 
-    ListBox1->viewport()->installEventFilter(new TDoubleClickWatch(
-        [this] { RunCommand(this, [this] { ListBox1DblClick(); }); }, ListBox1));
+    const auto Open = [this] { RunCommand(this, [this] { ListBox1DblClick(); }); };
+    ListBox1->viewport()->installEventFilter(new TDoubleClickWatch(Open, ListBox1));
+    OpenWithEnter(*ListBox1, Open);
 }
 
 void TMainForm::HeaderControl1SectionResize(int) {
@@ -65,18 +68,21 @@ void TMainForm::HeaderControl1SectionResize(int) {
 }
 
 void TMainForm::ListBox1DblClick() {
+    const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
+    OpenObject(Selected.isEmpty() ? -1 : Selected.first().row());
+}
+
+void TMainForm::OpenObject(int Index) {
     // A search, a deletion or a bulk edit is walking the objects: an editor opened now would
     // change them under it.
     if (SearchBusy())
         return;
-    const QModelIndexList Selected = ListBox1->selectionModel()->selectedIndexes();
     // A row the document no longer has counts as no selection: there is no object to open.
-    const int Row = Selected.isEmpty() ? -1 : Selected.first().row();
-    if (Row < 0 || Row >= Propdump.Count()) {
+    if (Index < 0 || Index >= Propdump.Count()) {
         Platform().PlaySound(TSoundKind::Asterisk);
         return;
     }
-    EditObject(Propdump.Item(Row), false);
+    EditObject(Propdump.Item(Index), false);
 }
 
 void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
@@ -87,6 +93,14 @@ void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
     const auto FrmObject = std::make_unique<TFrmObject>(this);
     FrmObject->PropObject = &Object;
     FrmObject->SetEditable(!ReadOnly);
-    if (Platform().RunModal(*FrmObject) == QDialog::Accepted)
-        ListBox1->viewport()->update();
+    const TPropObject Before = Object;
+    const bool Applied = Platform().RunModal(*FrmObject) == QDialog::Accepted;
+    // Also after Cancel: an OK that failed half-way may have written some fields already.
+    const auto Position = static_cast<std::size_t>(&Object - Propdump.Objects.data());
+    if (Position < Propdump.Objects.size())
+        RecordChange([&] { return ObjectEditStep(Position, Before, Object); });
+    if (!Applied)
+        return;
+    ListBox1->viewport()->update();
+    emit DocumentChanged();
 }

@@ -1,23 +1,28 @@
 #include "ui/uMainForm.h"
 
+#include "ops/Deletion.h"
+#include "ops/MapArea.h"
+#include "ops/SearchMatcher.h"
+#include "ops/SearchResultRow.h"
+#include "ops/UndoRecord.h"
 #include "text/DateTimeText.h"
-#include "text/PositionInfo.h"
+#include "ui/Accessibility.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
 #include "ui/LongLoop.h"
-#include "ui/ObjectTypeNames.h"
 #include "ui/Platform.h"
-#include "ui/SearchMatcher.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
 #include "ui/uFrmSearch.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListWidget>
+#include <QPointer>
 #include <QProgressBar>
 #include <QStyle>
 #include <QToolButton>
@@ -34,42 +39,40 @@ namespace {
 
 using TRows = std::vector<TSearchResultsModel::TRow>;
 
-QString ModelCell(const TPropObject& Object) {
-    if (Object.ObjectType == 0 || Object.ObjectType == 1)
-        return ToQString(Object.Model);
-    if (Object.ObjectType >= 2 && Object.ObjectType <= 5)
-        return ObjectTypeNames[static_cast<std::size_t>(Object.ObjectType)];
-    return {};
-}
-
 TSearchResultsModel::TRow ResultRow(int Index, const TPropObject& Object) {
-    return TSearchResultsModel::MakeRow(
-        Index + 1, QString::number(Object.Owner),
-        ToQString(FormatListDateTime(SecondsToDateTime(Object.Timestamp))),
-        ToQString(PositionToText(Object.X, Object.Y, Object.Z, Object.Yaw)), ModelCell(Object));
+    const TSearchResultRow Row = SearchResultRow(Index, Object);
+    return TSearchResultsModel::MakeRow(static_cast<int>(Row.Position), ToQString(Row.Owner),
+                                        ToQString(Row.DateTime), ToQString(Row.Location),
+                                        ToQString(Row.Model));
 }
-
-class TBusyCursor {
-public:
-    TBusyCursor() { Platform().PushBusyCursor(); }
-    ~TBusyCursor() { Platform().PopBusyCursor(); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 // DoSearch stays disabled while the results are being made or used up: no second search can
 // start, and "Clear" leaves the rows alone.
 class TSearchActionOff {
 public:
-    explicit TSearchActionOff(QAction& DoSearch) : DoSearch(DoSearch) {
+    explicit TSearchActionOff(QAction& DoSearch)
+        : DoSearch(DoSearch), Focused(QApplication::focusWidget()) {
         DoSearch.setEnabled(false);
+        // Qt moves the keyboard focus on from the search button it disables, and a second key
+        // press would then clear the results. The focus comes back at the end, unless the user
+        // has moved it meanwhile.
+        if (Focused && Focused->hasFocus())
+            Focused = nullptr;
+        else
+            MovedTo = QApplication::focusWidget();
     }
-    ~TSearchActionOff() { DoSearch.setEnabled(true); }
+    ~TSearchActionOff() {
+        DoSearch.setEnabled(true);
+        if (Focused && Focused->isEnabled() && QApplication::focusWidget() == MovedTo)
+            Focused->setFocus();
+    }
     TSearchActionOff(const TSearchActionOff&) = delete;
     TSearchActionOff& operator=(const TSearchActionOff&) = delete;
 
 private:
     QAction& DoSearch;
+    QPointer<QWidget> Focused;
+    QPointer<QWidget> MovedTo;
 };
 
 // One search from the first row removed to the last row listed. However the search ends (done,
@@ -102,28 +105,13 @@ private:
     std::optional<TBusyCursor> Cursor;
 };
 
-// Marks the object of every result row for deletion. When the window closes meanwhile, or a row
-// names no object, the marks set so far are taken back, so that nothing is removed now or by a
-// later deletion. Returns whether every row was marked.
-bool MarkFoundObjects(TPropdumpFile& Propdump, const TSearchResultsModel& Results,
-                      TLongLoop& Loop) {
-    const int Rows = Results.RowCount();
-    int Marked = 0;
-    const auto Unmark = [&] {
-        for (int Row = 0; Row < Marked; ++Row)
-            Propdump.Item(Results.Position(Row) - 1).MarkedForDeletion = false;
-    };
-    try {
-        for (; Marked < Rows; ++Marked) {
-            if (!Loop.Step()) {
-                Unmark();
-                return false;
-            }
-            Propdump.Item(Results.Position(Marked) - 1).MarkedForDeletion = true;
-        }
-    } catch (...) {
-        Unmark();
-        throw;
+// Marks the object of every result row for deletion. Returns whether every row was marked; when
+// the window closes meanwhile, or a row names no object, the deletion takes its marks back.
+bool MarkFoundObjects(TDeletion& Deletion, const TSearchResultsModel& Results, TLongLoop& Loop) {
+    for (int Row = 0; Row < Results.RowCount(); ++Row) {
+        if (!Loop.Step())
+            return false;
+        Deletion.Mark(Results.Position(Row) - 1);
     }
     Loop.Finish();
     return true;
@@ -155,8 +143,10 @@ void TMainForm::BindSearchHandlers() {
                             [this] { DeleteSearchResultsExecute(); });
     connect(SpeedButton3, &QToolButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
-    connect(ListView2, &QTreeView::doubleClicked, this,
-            [this] { RunCommand(this, [this] { ListView2DblClick(); }); });
+    const auto Open = [this] { RunCommand(this, [this] { ListView2DblClick(); }); };
+    connect(ListView2, &QTreeView::doubleClicked, this, Open);
+    OpenWithEnter(*ListView2, Open);
+    ListView2->setItemDelegate(new TWholeTextHints(ListView2));
 }
 
 bool TMainForm::SearchBusy() const {
@@ -182,26 +172,62 @@ void TMainForm::ShowSearchCriteria() {
     ListBox2->setUpdatesEnabled(true);
 }
 
-void TMainForm::DoSearchExecute() {
-    const int Count = Propdump.Count();
-    if (Count == 0) {
-        BeepMessageDlg(this, QStringLiteral("There are no objects in this propdump."),
-                       TMsgDlgType::Error, QMessageBox::Ok);
-        return;
-    }
-    const TSearchMatcher Matcher(SearchCriteria);
-    TSearchRun Run(*this);
-    TLongLoop Loop(*this, Count);
-    if (Matcher.CriteriaCount() == 0)
-        throw std::runtime_error("No search criteria specified");
-    for (int Index = 0; Index < Count; ++Index) {
-        if (!Loop.Step())
+namespace {
+
+const char* const NoCriteria = "No search criteria specified";
+
+// Lists every object of the document that Finds finds. Without criteria the old results go and
+// the refusal follows, as in a search.
+template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria, TFinds&& Finds) {
+    const int Count = Form.Propdump.Count();
+    TSearchRun Run(Form);
+    TLongLoop Loop(Form, Count);
+    if (!HasCriteria)
+        throw std::runtime_error(NoCriteria);
+    // A slice at a time: asking the clock after every object would cost more than most tests.
+    for (int First = 0; First < Count;) {
+        const int Last = std::min(Count, First + TLongLoop::SliceSize());
+        if (!Loop.Step(Last - First))
             return;
-        const TPropObject& Object = Propdump.Item(Index);
-        if (Matcher.Matches(Object))
-            Run.Found.push_back(ResultRow(Index, Object));
+        for (int Index = First; Index < Last; ++Index) {
+            const TPropObject& Object = Form.Propdump.Item(Index);
+            if (Finds(Object))
+                Run.Found.push_back(ResultRow(Index, Object));
+        }
+        First = Last;
     }
     Loop.Finish();
+}
+
+bool NoObjects(TMainForm& Form) {
+    if (Form.Propdump.Count() > 0)
+        return false;
+    BeepMessageDlg(&Form, QStringLiteral("There are no objects in this propdump."),
+                   TMsgDlgType::Error, QMessageBox::Ok);
+    return true;
+}
+
+} // namespace
+
+void TMainForm::DoSearchExecute() {
+    if (NoObjects(*this))
+        return;
+    const TSearchMatcher Matcher(SearchCriteria);
+    ListFoundObjects(*this, Matcher.CriteriaCount() > 0,
+                     [&Matcher](const TPropObject& Object) { return Matcher.Matches(Object); });
+}
+
+void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria) {
+    if (SearchBusy() || NoObjects(*this))
+        return;
+    const TSearchMatcher Matcher(SearchCriteria);
+    // Asked to match criteria when there are none: refused before the results are touched.
+    if (OnlyMatchingCriteria && Matcher.CriteriaCount() == 0)
+        throw std::runtime_error(NoCriteria);
+    PageControl1->setCurrentIndex(SearchTab);
+    ListFoundObjects(*this, true, [&](const TPropObject& Object) {
+        return Area.Contains(Object) && (!OnlyMatchingCriteria || Matcher.Matches(Object));
+    });
 }
 
 void TMainForm::DeleteSearchResultsExecute() {
@@ -217,8 +243,9 @@ void TMainForm::DeleteSearchResultsExecute() {
         TSearchActionOff SearchOff(*DoSearch);
         TLongLoop Loop(*this, SearchResults->RowCount());
         try {
-            if (MarkFoundObjects(Propdump, *SearchResults, Loop))
-                Propdump.DeleteMarked();
+            TDeletion Deletion(Propdump);
+            if (MarkFoundObjects(Deletion, *SearchResults, Loop))
+                RecordChange([&Deletion] { return CommitDeletion(Deletion); });
         } catch (...) {
             Failure = std::current_exception();
         }

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QStringList>
 
 #include <map>
@@ -60,6 +61,17 @@ public:
 
 private:
     IPlatform* Previous;
+};
+
+// Counts the paints a widget gets: a timing ends once what it waits for is on the screen.
+class TPaintCounter : public QObject {
+public:
+    int Paints = 0;
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint)
+            ++Paints;
+        return QObject::eventFilter(Watched, Event);
+    }
 };
 
 struct TBenchWindow {

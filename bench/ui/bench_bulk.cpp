@@ -1,5 +1,6 @@
 // The bulk edits on the seeded corpus, each from the action to the refreshed window, and the
 // refresh of the summary views alone.
+#include "bench/MostFrequent.h"
 #include "bench/ui/BenchWindow.h"
 #include "ui/uMainForm.h"
 
@@ -8,7 +9,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -23,17 +23,6 @@ void Report(benchmark::State& State, const TBenchWindow& Window) {
 
 void CorpusSizes(benchmark::internal::Benchmark* b) {
     b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-}
-
-template <class TKey, class TOf> TKey MostFrequent(const TPropdumpFile& Document, TOf Of) {
-    std::unordered_map<TKey, int> Counts;
-    for (const TPropObject& Object : Document.Objects)
-        ++Counts[Of(Object)];
-    auto Best = Counts.begin();
-    for (auto It = Counts.begin(); It != Counts.end(); ++It)
-        if (It->second > Best->second)
-            Best = It;
-    return Best->first;
 }
 
 // Replaces From by To and back, one way per run.

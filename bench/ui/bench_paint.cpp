@@ -1,5 +1,6 @@
 // The objects list on the seeded corpus: one page of rows painted, the way from a new object count
 // to the first rows on screen, and a walk page by page from the top of the list to its end.
+#include "BenchWindow.h"
 #include "bench/Corpus.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/uMainForm.h"
@@ -23,17 +24,6 @@ namespace {
 
 constexpr int CorpusVersion = 4;
 constexpr uint64_t CorpusSeed = 1;
-
-// Counts the paints the list's rows get.
-class TPaintCounter : public QObject {
-public:
-    int Paints = 0;
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::Paint)
-            ++Paints;
-        return QObject::eventFilter(Watched, Event);
-    }
-};
 
 // This thread's processor time: apart from the wall time, it tells a slow page from a machine
 // busy with other work.

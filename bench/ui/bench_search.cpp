@@ -2,7 +2,7 @@
 // the listed rows, and the deletion of what a search found with the refresh that follows.
 #include "bench/ui/BenchWindow.h"
 #include "text/DateTimeText.h"
-#include "ui/SearchMatcher.h"
+#include "ops/SearchMatcher.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/uMainForm.h"
 

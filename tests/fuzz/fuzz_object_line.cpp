@@ -125,9 +125,9 @@ TExpected Reference(int version, std::string_view line) {
     return e;
 }
 
-bool Parse(TPropObject& o, int version, std::string_view line) {
+bool Parse(TPropObject& o, int version, std::string_view line, unsigned parts = lpAllParts) {
     try {
-        o.ParseLine(version, line);
+        o.ParseLine(version, line, parts);
         return true;
     } catch (const EPropdumpError& e) {
         FUZZ_CHECK(std::string_view(e.what()) == "Line format not understood");
@@ -151,8 +151,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     const TExpected expected = Reference(version, line);
     FUZZ_CHECK(parsed == expected.Parses);
+
+    // Taking only some texts checks the line just the same and reads the same numbers.
+    const unsigned parts = data[0] / 3 % 16;
+    TPropObject some;
+    FUZZ_CHECK(Parse(some, version, line, parts) == parsed);
     if (!parsed)
         return 0;
+    FUZZ_CHECK(some.Owner == o.Owner && some.Timestamp == o.Timestamp && some.X == o.X &&
+               some.Y == o.Y && some.Z == o.Z && some.Yaw == o.Yaw && some.Tilt == o.Tilt &&
+               some.Roll == o.Roll && some.ObjectType == o.ObjectType &&
+               some.DataLength == o.DataLength);
+    FUZZ_CHECK(some.Model == ((parts & lpModel) ? o.Model : ""));
+    FUZZ_CHECK(some.Description == ((parts & lpDescription) ? o.Description : ""));
+    FUZZ_CHECK(some.Action == ((parts & lpAction) ? o.Action : ""));
+    FUZZ_CHECK(some.Data == ((parts & lpData) ? o.Data : TCharArray()));
     FUZZ_CHECK(SameFields(o, expected.Object));
     FUZZ_CHECK(o.Data.size() == static_cast<std::size_t>(o.DataLength));
     if (version < 3)

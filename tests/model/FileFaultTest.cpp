@@ -268,7 +268,7 @@ TEST(FileFault, SaveKilledAtAnyMomentLeavesOldOrNewFile) {
         for (const std::string& name : dir.Entries()) {
             if (name == "f" || name == "reference")
                 continue;
-            EXPECT_EQ(name.rfind("f.propdump.tmp", 0), 0u) << name;
+            EXPECT_EQ(name.rfind(".pdtmp-", 0), 0u) << name;
             ++temporariesLeft;
             fs::remove(dir / name);
         }

@@ -329,33 +329,57 @@ TEST(PropdumpFileSave, WritesHeaderAndCrLfLines) {
     EXPECT_EQ(ReadBytes(dir / "empty"), "propdump version 4\r\n");
 }
 
+// Texts that would not read back as written, and a version no line format exists for.
 TEST(PropdumpFileSave, RefusesWhatCannotBeWrittenWithoutTouchingTheFile) {
+    using namespace std::string_literals;
+    struct TCase {
+        std::string TPropObject::*Field;
+        std::string Text;
+        int Version;
+        const char* Message;
+    } const cases[] = {
+        {&TPropObject::Model, "a\nb", 2,
+         "Object 3 has a line break in its model name and cannot be saved"},
+        {&TPropObject::Model, "a\rb", 2,
+         "Object 3 has a line break in its model name and cannot be saved"},
+        {&TPropObject::Model, "a\0b"s, 2,
+         "Object 3 has a NUL byte in its model name and cannot be saved"},
+        {&TPropObject::Description, "\0"s, 2,
+         "Object 3 has a NUL byte in its description and cannot be saved"},
+        {&TPropObject::Action, "go\0"s, 2,
+         "Object 3 has a NUL byte in its action and cannot be saved"},
+        {&TPropObject::Model, "fine", 7, "'7' is not a known propdump file version"},
+    };
     TScratchDir dir;
     const std::string old = "old contents";
     WriteBytes(dir / "f", old);
+    for (const TCase& c : cases) {
+        TPropdumpFile doc;
+        doc.LoadFromMemory(Header + Line1 + "\n" + Line2 + "\n" + Line2, dir / "f", 0);
+        doc.Item(2).*c.Field = c.Text;
+        doc.Version = c.Version;
+        try {
+            doc.Save();
+            ADD_FAILURE() << "saved: " << c.Message;
+        } catch (const EPropdumpError& e) {
+            EXPECT_STREQ(e.what(), c.Message);
+        }
+        EXPECT_EQ(ReadBytes(dir / "f"), old) << c.Message;
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"}) << c.Message;
+    }
+}
 
+// The temporary file of a save must fit wherever the file's own name fits.
+TEST(PropdumpFileSave, LongestFileNameLoadsAndSaves) {
+    TScratchDir dir;
+    const std::string name(255, 'n');
+    WriteBytes(dir / name, Header + Line1 + "\r\n");
     TPropdumpFile doc;
-    doc.LoadFromMemory(Header + Line1 + "\n" + Line2 + "\n" + Line2, dir / "f", 0);
-    doc.Item(2).Model = "a\nb";
-    try {
-        doc.Save();
-        ADD_FAILURE() << "saved a model with a line break";
-    } catch (const EPropdumpError& e) {
-        EXPECT_NE(std::string(e.what()).find("Object 3 "), std::string::npos) << e.what();
-    }
-    doc.Item(2).Model = "a\rb";
-    EXPECT_THROW(doc.Save(), EPropdumpError);
-
-    doc.Item(2).Model = "fine";
-    doc.Version = 7;
-    try {
-        doc.Save();
-        ADD_FAILURE() << "saved version 7";
-    } catch (const EPropdumpError& e) {
-        EXPECT_STREQ(e.what(), "'7' is not a known propdump file version");
-    }
-    EXPECT_EQ(ReadBytes(dir / "f"), old);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"});
+    doc.LoadFromFile(dir / name, 0);
+    doc.Item(0).Owner = 5;
+    doc.Save();
+    EXPECT_EQ(ReadBytes(dir / name), Header + "5" + Line1.substr(3) + "\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
 }
 
 TEST(PropdumpFileSave, FailedWriteKeepsTheOldFileWhole) {

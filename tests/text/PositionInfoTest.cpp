@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -128,8 +129,8 @@ TEST(PositionText, MalformedYawTokenIsAConversionError) {
 }
 
 TEST(PositionText, ValuesBeyondTheFieldsAreRefusedAndNothingIsStored) {
-    const char* texts[] = {"3000000N 0W",        "0N 2147483.648W",      "2147483.649S 0W",
-                           "0N 0W 2147483.648a", "0N 0W 0a 214748364.8", "1e10N 0W"};
+    const char* texts[] = {"3000000N 0W",      "0N 2147483.648W",      "2147483.649S 0W",
+                           "0N 0W 2147483.7a", "0N 0W 0a 214748364.8", "1e10N 0W"};
     for (const char* text : texts)
         ExpectConvertError(text,
                            std::string("'") + text + "' is outside the world's coordinate range");
@@ -139,23 +140,42 @@ TEST(PositionText, ValuesBeyondTheFieldsAreRefusedAndNothingIsStored) {
     EXPECT_EQ(info.ToText(), "0.001N 0.002W 0.00a 0.4");
 }
 
+// The highest and lowest altitudes show rounded beyond the range ("2147483.65a"); what is beyond
+// only by that rounding reads as the limit, anything further is still refused.
+TEST(PositionText, AltitudeBeyondTheRangeOnlyByRoundingReadsAsTheLimit) {
+    const TReadCase limits[] = {
+        {"0N 0W 2147483.65a", 0, INT32_MAX, 0, 0},   {"0N 0W 2147483.652a 1", 0, INT32_MAX, 0, 10},
+        {"0N 0W 2147483.6520a", 0, INT32_MAX, 0, 0}, {"0N 0W -2147483.65a", 0, INT32_MIN, 0, 0},
+        {"0N 0W -2147483.653a", 0, INT32_MIN, 0, 0}, {"0N 0W 2147483.647a", 0, INT32_MAX, 0, 0},
+    };
+    for (const TReadCase& c : limits)
+        CheckRead(c);
+    for (const char* text : {"0N 0W 2147483.6520001a", "0N 0W 2147483.653a", "0N 0W -2147483.654a",
+                             "0N 0W -2147483.6530001a", "2147483.65N 0W", "0N 2147483.649E"})
+        ExpectConvertError(text,
+                           std::string("'") + text + "' is outside the world's coordinate range");
+    for (const int32_t y : {INT32_MAX, INT32_MAX - 2, INT32_MIN, INT32_MIN + 3})
+        EXPECT_EQ(TextToPosition(PositionToText(0, y, 0, 900)).Y, y < 0 ? INT32_MIN : INT32_MAX)
+            << y;
+}
+
 // Whatever the editor shows must read back as the same place; the altitude only keeps its two
 // displayed decimals.
 TEST(PositionText, WritingAndReadingBackKeepsThePosition) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int32_t> anyValue(INT_MIN, INT_MAX);
-    std::uniform_int_distribution<int32_t> altitude(-2147483644, 2147483644);
     std::uniform_int_distribution<int32_t> yaw(0, INT_MAX);
     std::uniform_int_distribution<int32_t> small(-99999, 99999);
     for (int i = 0; i < 100000; ++i) {
         const bool nearZero = i % 2 == 0;
         const int32_t x = nearZero ? small(random) : anyValue(random);
         const int32_t z = nearZero ? small(random) : anyValue(random);
-        const int32_t y = nearZero ? small(random) : altitude(random);
+        const int32_t y = nearZero ? small(random) : anyValue(random);
         const int32_t w = nearZero ? small(random) & 0x7FFF : yaw(random);
         const std::string text = PositionToText(x, y, z, w);
         const TObjectPosition back = TextToPosition(text);
-        const int64_t roundedY = (y < 0 ? -1 : 1) * ((std::llabs(y) + 5) / 10 * 10);
+        const int64_t roundedY = std::clamp<int64_t>(
+            (y < 0 ? -1 : 1) * ((std::llabs(y) + 5) / 10 * 10), INT32_MIN, INT32_MAX);
         ASSERT_TRUE(back.X == x && back.Z == z && back.Yaw == w && back.Y == roundedY)
             << "(" << x << ", " << y << ", " << z << ", " << w << ") -> '" << text << "' -> ("
             << back.X << ", " << back.Y << ", " << back.Z << ", " << back.Yaw << ")";

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -230,8 +231,8 @@ private slots:
         VerifyReport("Models replaced: 2");
         QCOMPARE(Models(), QStringList({"shrub.rwx", "tree", "shrub.rwx", "tree.rwx.bak",
                                         QString::fromUtf8("été.rwx"), "box"}));
-        QCOMPARE(Rows(Form->ModelList), QStringList({"box", "shrub.rwx", "tree", "tree.rwx.bak",
-                                                     QString::fromUtf8("été.rwx")}));
+        QCOMPARE(Rows(Form->ModelList), QStringList({"box", QString::fromUtf8("été.rwx"),
+                                                     "shrub.rwx", "tree", "tree.rwx.bak"}));
         QCOMPARE(Form->FindModelName->selectedText(), QStringLiteral("Tree.RWX"));
         QCOMPARE(Form->ProgressBar1->value(), 0);
 
@@ -284,6 +285,14 @@ private slots:
             << "tree" << QString::fromUtf8("木")
             << QStringList{"error The replacement model name contains characters that cannot be "
                            "saved in a propdump file."};
+        QTest::newRow("NUL in the replacement")
+            << "tree" << QStringLiteral("a") + QChar(0)
+            << QStringList{"error The replacement model name cannot contain a NUL character."};
+        QTest::newRow("NUL in the find text")
+            << QStringLiteral("tr") + QChar(0) + "ee"
+            << "bush"
+            << QStringList{"error The model name to find contains characters that no propdump "
+                           "file can hold, so no object can have it."};
         QTest::newRow("unencodable find")
             << QString::fromUtf8("木") << "tree"
             << QStringList{"error The model name to find contains characters that no propdump "
@@ -424,6 +433,24 @@ private slots:
         QCOMPARE(Fake->Messages.size(), Action.contains("ormalize") ? 2 : 1);
         QVERIFY(Fake->Errors.isEmpty());
         QVERIFY(!Form->ActionList1->IsSuspended());
+        QCOMPARE(Fake->CursorDepth, 0);
+    }
+
+    // An error in the middle of a walk: what was changed stays changed and is shown, the cursor
+    // and the commands come back, and then the error is shown.
+    void errorInTheMiddleOfAWalk() {
+        OpenDocument({{5, "tree"}, {5, "tree"}, {5, "tree"}});
+        PrepareStepByStepWalk();
+        Fake->OnProcessEvents = [&] {
+            if (Form->LongLoopRunning() && Form->ProgressBar1->value() == 2)
+                throw std::runtime_error("The disk went away");
+        };
+        Click("DoCitNumReplace");
+        QCOMPARE(Fake->Log.mid(Fake->Log.size() - 3),
+                 QStringList({"cursor pop", "sound Asterisk", "error The disk went away."}));
+        QCOMPARE(Rows(Form->CitNumList), QStringList({"6", "5"}));
+        QVERIFY(!Form->ActionList1->IsSuspended());
+        QVERIFY(!Form->LongLoopRunning());
         QCOMPARE(Fake->CursorDepth, 0);
     }
 

@@ -6,6 +6,7 @@
 #include "ui/MemoEdit.h"
 #include "ui/uFrmObject.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -70,6 +71,9 @@ class FrmObjectTest : public QObject {
     template <typename T> T* Find(const char* Name) { return FindControl<T>(*Dialog, Name); }
     QLineEdit* Edit(const char* Name) { return Find<QLineEdit>(Name); }
     TMemoEdit* Memo(const char* Name) { return Find<TMemoEdit>(Name); }
+    static QString Described(QWidget* Field) {
+        return QAccessible::queryAccessibleInterface(Field)->text(QAccessible::Description);
+    }
     void Retype(QLineEdit* Field, const QString& Text) {
         Field->selectAll();
         QTest::keyClick(Field, Qt::Key_Delete);
@@ -131,9 +135,9 @@ private slots:
         QCOMPARE(Find<QPushButton>("CancelButton")->text(), QStringLiteral("&Cancel"));
         QVERIFY(!Dialog->ChangesMade);
 
-        QCOMPARE(TabOrder(Edit("Edit1"), 10),
-                 QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "Edit3", "Edit4", "Edit5",
-                              "Edit6", "OkButton", "CancelButton"}));
+        QCOMPARE(TabOrder(Edit("Edit1"), 11),
+                 QStringList({"Edit1", "Memo1", "Memo2", "Edit2", "SpeedButton1", "Edit3", "Edit4",
+                              "Edit5", "Edit6", "OkButton", "CancelButton"}));
     }
 
     void colourFollowsEditableAndChangedState() {
@@ -147,6 +151,9 @@ private slots:
         QTest::keyClicks(Edit("Edit3"), QStringLiteral("5"));
         QCOMPARE(Background(Edit("Edit3")), LightGreen);
         QCOMPARE(Background(Edit("Edit4")), WindowColour());
+        // Told to screen readers too, not by colour alone.
+        QCOMPARE(Described(Edit("Edit3")), QStringLiteral("changed"));
+        QCOMPARE(Described(Edit("Edit4")), QString());
         QVERIFY(Dialog->ChangesMade);
         // Typing the old text back leaves the field changed.
         QTest::keyClick(Edit("Edit3"), Qt::Key_Backspace);
@@ -161,6 +168,7 @@ private slots:
         Dialog->show();
         QCOMPARE(Background(Edit("Edit3")), WindowColour());
         QCOMPARE(Background(Memo("Memo2")), WindowColour());
+        QCOMPARE(Described(Edit("Edit3")), QString());
         QVERIFY(!Dialog->ChangesMade);
     }
 
@@ -207,12 +215,20 @@ private slots:
 
         Fake.Reset();
         Fake.MessageAnswers.enqueue(QMessageBox::Yes);
-        QTest::mouseClick(Find<QToolButton>("SpeedButton1"), Qt::LeftButton);
+        // The keyboard reaches the button too: Enter on it is a click.
+        Find<QToolButton>("SpeedButton1")->setFocus();
+        QTest::keyClick(Find<QToolButton>("SpeedButton1"), Qt::Key_Return);
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Question, TSoundKind::Asterisk}));
         // The fake clock reads 2024-05-17 13:45:30.250; the milliseconds are dropped.
         QCOMPARE(Edit("Edit2")->displayText(), QStringLiteral("05/17/2024 13:45:30"));
         QCOMPARE(Background(Edit("Edit2")), LightGreen);
         QVERIFY(Dialog->ChangesMade);
+        // A filled-in timestamp is a change: Cancel asks before abandoning it.
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::mouseClick(Find<QPushButton>("CancelButton"), Qt::LeftButton);
+        QCOMPARE(Fake.Messages.last().Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
 
         PressOk(QMessageBox::Yes);
         QCOMPARE(Object.Timestamp, 1715953530);
@@ -401,18 +417,77 @@ private slots:
         QVERIFY(Dialog->isVisible());
     }
 
-    void characterOutsideTheCodePageIsRefused() {
+    // A text the file cannot hold, pasted into a field, is refused on OK naming the field; the
+    // fields before it are written, those after it are not.
+    void textTheFileCannotHoldIsRefused_data() {
+        QTest::addColumn<QString>("Field");
+        QTest::addColumn<QString>("Pasted");
+        QTest::addColumn<QString>("Error");
+        const QString Nul(QChar(0));
+        QTest::newRow("character outside the code page")
+            << "Memo1" << QStringLiteral("snow \u2603 man")
+            << "The Description contains characters that cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the model")
+            << "Edit1"
+            << "a" + Nul + "b"
+            << "The Model contains a NUL character, which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the description") << "Memo1" << Nul
+                                                << "The Description contains a NUL character, "
+                                                   "which cannot be saved in a propdump file.";
+        QTest::newRow("NUL in the action")
+            << "Memo2"
+            << "go" + Nul
+            << "The Action contains a NUL character, which cannot be saved in a propdump file.";
+    }
+    void textTheFileCannotHoldIsRefused() {
+        QFETCH(QString, Field);
+        QFETCH(QString, Pasted);
+        QFETCH(QString, Error);
         Open();
-        Retype(Edit("Edit1"), QStringLiteral("caf\u00e9.rwx"));
-        Retype(Memo("Memo1"), QStringLiteral("snow \u2603 man"));
+        QWidget* Target = Find<QWidget>(qPrintable(Field));
+        ChangeTexts();
         Retype(Edit("Edit3"), QStringLiteral("7"));
+        QGuiApplication::clipboard()->setText(Pasted);
+        if (auto* Line = qobject_cast<QLineEdit*>(Target))
+            Line->selectAll();
+        else
+            qobject_cast<TMemoEdit*>(Target)->selectAll();
+        QTest::keyClick(Target, Qt::Key_V, Qt::ControlModifier);
         PressOk(QMessageBox::Yes);
-        QCOMPARE(Fake.Errors,
-                 QStringList({"The Description contains characters that cannot be saved "
-                              "in a propdump file."}));
-        QCOMPARE(Object.Model, std::string("caf\xe9.rwx"));
-        QCOMPARE(Object.Description, std::string("red\r\nbox"));
+        QCOMPARE(Fake.Errors, QStringList({Error}));
+        QVERIFY(Dialog->isVisible());
+        QCOMPARE(Object.Model, Field == "Edit1" ? std::string("box01.rwx") : "tree02.rwx");
+        QCOMPARE(Object.Description, Field == "Memo2" ? std::string("green") : "red\r\nbox");
+        QCOMPARE(Object.Action, std::string("create color red"));
         QCOMPARE(Object.Owner, 104);
+    }
+
+    // Inside the dialog the time field keeps its own rules: it cannot be left incomplete, and
+    // Escape first takes the field back; only a second Escape is the dialog's Cancel.
+    void timestampFieldInsideTheDialog() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(Dialog.get()));
+        QLineEdit* Time = Edit("Edit2");
+        Time->setFocus();
+        Time->selectAll();
+        QTest::keyClick(Time, Qt::Key_Delete);
+        Time->setCursorPosition(0);
+        QTest::keyClicks(Time, QStringLiteral("0203"));
+        QTest::keyClick(Time, Qt::Key_Tab);
+        QCOMPARE(Fake.Messages.size(), 1);
+        QCOMPARE(Fake.Messages[0].Text,
+                 QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+        QVERIFY(Time->hasFocus());
+
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Time->displayText(), QStringLiteral("01/01/1970 00:00:00"));
+        QCOMPARE(Fake.Messages.size(), 1);
+        Fake.MessageAnswers.enqueue(QMessageBox::No);
+        QTest::keyClick(Time, Qt::Key_Escape);
+        QCOMPARE(Fake.Messages.size(), 2);
+        QCOMPARE(Fake.Messages[1].Text,
+                 QStringLiteral("You are about to LOSE changes you made. Continue?"));
+        QVERIFY(Dialog->isVisible());
     }
 
     void modelRefusesALineBreak() {

@@ -235,6 +235,10 @@ private slots:
         QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(memo->Text(), QStringLiteral("123,12,34"));
         QCOMPARE(Fake.Sounds, QList<TSoundKind>({TSoundKind::Asterisk}));
+        // Key combinations with Ctrl are the field's own commands, not characters.
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(memo->textCursor().selectedText(), QStringLiteral("123,12,34"));
+        QCOMPARE(Fake.Sounds.size(), 1);
     }
 
     void enterBreaksLinesOnlyInDescriptionAndAction() {
@@ -345,6 +349,18 @@ private slots:
         QCOMPARE(Dialog->Criteria.MinTime, 0.0);
     }
 
+    void incompleteTimeFieldCannotBeLeft() {
+        Open();
+        QVERIFY(QTest::qWaitForWindowActive(Dialog.get()));
+        Tick("MaxTimeField");
+        Time("Edit2")->setFocus();
+        RetypeTime("Edit2", QStringLiteral("1231"));
+        QTest::keyClick(Time("Edit2"), Qt::Key_Tab);
+        QCOMPARE(Fake.Messages.size(), 1);
+        QCOMPARE(Fake.Messages[0].Text, TMaskedDateTimeEdit::InvalidInputMessage());
+        QVERIFY(Time("Edit2")->hasFocus());
+    }
+
     void characterOutsideTheCodePageIsRefused() {
         Open();
         Tick("ModelsField");
@@ -361,14 +377,16 @@ private slots:
         off.Fields = TSearchFields{};
         QCOMPARE(SearchCriteriaSummary(off), QStringList({"none"}));
 
+        // A text of several lines stays on its one row, its line breaks marked.
         TSearchCriteria criteria = FullCriteria();
         criteria.ModelsText = "100%1";
+        criteria.ActionText = "create\rsign\n\xabhi\xbb";
         criteria.MinTime = SecondsToDateTime(803174400);
         QCOMPARE(
             SearchCriteriaSummary(criteria),
             QStringList({"Exclude cit#s: 104,2045", "Include models: 100%1",
-                         "Include description, exact match: for sale\r\ncheap",
-                         QStringLiteral(u"Exclude action: create sign \u00abhi\u00bb"),
+                         QStringLiteral(u"Include description, exact match: for sale\u00b6cheap"),
+                         QStringLiteral(u"Exclude action: create\u00b6sign\u00b6\u00abhi\u00bb"),
                          "Earliest time: 15 Jun 1995 00:00:00", "Latest time: 03 Feb 2010 04:05:06",
                          QStringLiteral(u"Exclude object type: \u00ab Mover \u00bb")}));
 

@@ -1,3 +1,4 @@
+#include "support/DialogTesting.h"
 #include "support/FakePlatform.h"
 
 #include "ui/Command.h"
@@ -10,21 +11,30 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -172,9 +182,8 @@ private slots:
         auto* Save1 = Form->findChild<QAction*>("Save1");
         QVERIFY(Save1);
         QVERIFY(!Save1->isEnabled());
-        QCOMPARE(Save1->text(), QStringLiteral("&Save\tCtrl+S"));
-        QCOMPARE(Form->findChild<QAction*>("Saveas1")->text(),
-                 QStringLiteral("Save &as...\tCtrl+A"));
+        QCOMPARE(Save1->text(), QStringLiteral("&Save"));
+        QCOMPARE(Form->findChild<QAction*>("Saveas1")->shortcut(), QKeySequence("Ctrl+A"));
         QVERIFY(!Form->btnDeleteResults->isEnabled());
         Form->DeleteSearchResults->setEnabled(true);
         QVERIFY(Form->btnDeleteResults->isEnabled());
@@ -189,6 +198,39 @@ private slots:
                 QString::number(Form->HeaderControl1->sectionSize(Index)));
         QCOMPARE(Sections, QStringList({"Cit# 50", "Date/Time 125", "Location 125", "Model 125",
                                         "Description 125", "Action 110"}));
+        QPoint Note;
+        for (const QLabel* Label : Form->GroupBox1->findChildren<QLabel*>())
+            if (Label->text().startsWith("(use"))
+                Note = Label->pos();
+        QCOMPARE(Note, QPoint(238, 24));
+
+        // The layouts are made for Tahoma 8 pt; where the free face that stands in for it is
+        // installed, the window uses it, bold included.
+        if (!QFile::exists("/usr/share/wine/fonts/tahoma.ttf"))
+            return;
+        QFont Bold = Form->ListBox1->font();
+        Bold.setBold(true);
+        QCOMPARE(QFontInfo(Form->ListBox1->font()).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(Form->ListBox1->font()).pointSize(), 8);
+        // A face can be named bold and still be drawn with thin strokes: count the ink.
+        QVERIFY2(InkOf(Bold) > InkOf(Form->ListBox1->font()) * 5 / 4,
+                 qPrintable(QStringLiteral("bold %1, regular %2")
+                                .arg(InkOf(Bold))
+                                .arg(InkOf(Form->ListBox1->font()))));
+    }
+
+    static int InkOf(const QFont& Font) {
+        QImage Image(200, 20, QImage::Format_RGB32);
+        Image.fill(Qt::white);
+        QPainter Canvas(&Image);
+        Canvas.setFont(Font);
+        Canvas.drawText(2, 15, QString::fromUtf8("\u00AB Zone \u00BB"));
+        Canvas.end();
+        int Ink = 0;
+        for (int Y = 0; Y < Image.height(); ++Y)
+            for (int X = 0; X < Image.width(); ++X)
+                Ink += 255 - qGray(Image.pixel(X, Y));
+        return Ink;
     }
 
     // A document with a header: labels, lists in the right order and case rules, actions.
@@ -196,7 +238,7 @@ private slots:
         QList<QByteArray> Items = {Line3(7, "tree.rwx"),      Line3(5, "Box.rwx"),
                                    Line3(7, "TREE.RWX"),      Line3(-1, "zebra"),
                                    Line3(5, "\xE9t\xE9.rwx"), Line3(5, "apple.rwx"),
-                                   Line3(5, "\xC9T\xC9.RWX")};
+                                   Line3(5, "\xC9T\xC9.RWX"), Line3(5, "ete.rwx")};
         while (Items.size() < 1234)
             Items.append(Line3(5, "box.RWX"));
         const QString Path = PathOf("big.pd");
@@ -213,9 +255,10 @@ private slots:
         QCOMPARE(Form->FileNameText(), Path);
         QCOMPARE(Form->PageControl1->currentIndex(), TMainForm::ObjectsTab);
         QCOMPARE(Rows(Form->CitNumList), QStringList({"7", "5", "-1"}));
-        // Sorted by the code page's upper case, so É sorts after Z whatever the locale says.
-        QCOMPARE(Rows(Form->ModelList), QStringList({"apple.rwx", "Box.rwx", "tree.rwx", "zebra",
-                                                     QString::fromUtf8("été.rwx")}));
+        // In a reader's order, whatever the letter case: é next to e, not after z.
+        QCOMPARE(Rows(Form->ModelList),
+                 QStringList({"apple.rwx", "Box.rwx", "ete.rwx", QString::fromUtf8("été.rwx"),
+                              "tree.rwx", "zebra"}));
         QCOMPARE(Form->ListBox1Count(), 1234);
         QCOMPARE(Count.size(), 1);
         QCOMPARE(Count.first().first().toInt(), 1234);
@@ -223,6 +266,141 @@ private slots:
         for (const QString& Name : FileActions)
             QVERIFY2(EnabledActions().contains(Name), qPrintable(Name));
         QCOMPARE(Fake->Log, QStringList({"cursor push", "cursor pop", "sound Asterisk"}));
+    }
+
+    // The window's shortcuts win over the text boxes' own keys wherever the focus is; a box
+    // keeps a key only while the command bound to it is disabled.
+    void shortcutsWinInEveryControl() {
+        const QString Path = PathOf("keys.pd");
+        WriteFile(Path, Lines({"propdump version 3", Line3(1, "a")}));
+        Form->show();
+        QVERIFY(QTest::qWaitForWindowActive(Form.get()));
+        QList<QWidget*> Focusable;
+        for (QWidget* Widget : Form->findChildren<QWidget*>())
+            if (Widget->focusPolicy() != Qt::NoFocus && Widget->isEnabled() &&
+                !Widget->inherits("QMenuBar"))
+                Focusable << Widget;
+        QVERIFY(Focusable.contains(Form->FindModelName));
+
+        // Close last, since it disables the others.
+        const QList<QAction*> Commands = {Form->OpenFile, Form->SaveFile, Form->SaveFileAs,
+                                          Form->RevertFile, Form->CloseFile};
+        for (QWidget* Widget : Focusable) {
+            Open(Path);
+            for (int Tab = 0; Tab < Form->PageControl1->count() && !Widget->isVisible(); ++Tab)
+                Form->PageControl1->setCurrentIndex(Tab);
+            if (!Widget->isVisible()) // the tab bar's scroll buttons
+                continue;
+            Widget->setFocus();
+            QVERIFY2(Widget->hasFocus(), qPrintable(Widget->objectName()));
+            for (QAction* Command : Commands) {
+                QSignalSpy Ran(Command, &QAction::triggered);
+                QTest::keySequence(Widget, Command->shortcut());
+                QVERIFY2(Ran.size() == 1,
+                         qPrintable(Widget->objectName() + ' ' + Command->objectName()));
+            }
+        }
+
+        // Closed, so Save as is disabled: Ctrl+A selects all in the box again. Its menu offers
+        // select-all at any time.
+        Form->CloseFileExecute();
+        QLineEdit* Box = Form->FindModelName;
+        Form->PageControl1->setCurrentIndex(TMainForm::ModelsTab);
+        Box->setText("tree");
+        Box->setFocus();
+        Box->deselect();
+        QTest::keyClick(Box, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(Box->selectedText(), QStringLiteral("tree"));
+        Box->deselect();
+        const std::unique_ptr<QMenu> Menu(Box->createStandardContextMenu());
+        for (QAction* Item : Menu->actions())
+            if (Item->text().startsWith("Select All"))
+                Item->trigger();
+        QCOMPARE(Box->selectedText(), QStringLiteral("tree"));
+    }
+
+    // Only the controls given a hint show one: the buttons bound to actions show none, and a
+    // file name shows itself whole only where the label has shortened it, always as plain text.
+    void hintsAndPlainFileNames() {
+        Form->show();
+        const QString Folder = PathOf("<b>old</b>");
+        QVERIFY(QDir().mkpath(Folder));
+        const QString Short = Folder + "/f.pd";
+        const QString Long = Folder + '/' + QString(150, 'x') + ".pd";
+        for (const QString& Path : {Short, Long})
+            WriteFile(Path, Lines({"propdump version 3", Line3(1, "a")}));
+        // What a hint shows the user, as text; empty when it shows none.
+        for (const char* Name :
+             {"SpeedButton1", "SpeedButton2", "SpeedButton4", "SpeedButton5", "ToolButton3"})
+            QCOMPARE(HintAt(Form->findChild<QWidget*>(Name)), QString());
+        QCOMPARE(HintAt(Form->SpeedButton3), QStringLiteral("Edit search criteria"));
+
+        Open(Short);
+        QCOMPARE(Form->FileName->textFormat(), Qt::PlainText);
+        QCOMPARE(Form->FileName->text(), Short);
+        QCOMPARE(HintAt(Form->FileName), QString());
+        Open(Long);
+        QVERIFY(Form->FileName->text().contains(QChar(0x2026)));
+        QCOMPARE(HintAt(Form->FileName), Long);
+        QToolTip::hideText();
+    }
+
+    // The real message boxes show typed values, file names and errors as they are.
+    void messageBoxesShowPlainText() {
+        SetPlatform(nullptr);
+        QStringList Shown;
+        const auto AnswerNextBox = [&Shown] {
+            QTimer::singleShot(0, [&Shown] {
+                auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!Box)
+                    return Shown.append("no box");
+                Shown.append(QString::number(Box->textFormat()) + ' ' + Box->text());
+                Box->buttons().first()->click();
+            });
+        };
+        AnswerNextBox();
+        Form->FindCitNum->setText("<b>12");
+        Form->DoCitNumReplace->trigger();
+        SetPlatform(Fake.get());
+        QCOMPARE(Shown, QStringList({"0 '<b>12' is not a valid integer value."}));
+    }
+
+    // The one entry of "Files of type" lists every file, also when the user picks it again, and
+    // picking it leaves a typed name alone.
+    void fileDialogsListEveryFile() {
+        QFileDialog Dialog(Form.get());
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        SetAllFilesFilter(Dialog);
+        auto* Types = Dialog.findChild<QComboBox*>("fileTypeCombo");
+        auto* Files = Dialog.findChild<QFileSystemModel*>();
+        auto* Name = Dialog.findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(Types && Files && Name);
+        QCOMPARE(Types->count(), 1);
+        QCOMPARE(Types->itemText(0), QStringLiteral("All Files (*.*)"));
+        QVERIFY(QDir::match(Files->nameFilters(), "README"));
+        Name->setText("out.pd");
+        emit Types->activated(0);
+        QVERIFY(QDir::match(Files->nameFilters(), "README"));
+        QVERIFY(QDir::match(Files->nameFilters(), "a.b"));
+        QCOMPARE(Name->text(), QStringLiteral("out.pd"));
+    }
+
+    void exitWithUnsavedEditsClosesWithoutAsking() {
+        const QString Path = PathOf("edited.pd");
+        const QByteArray Saved = Lines({"propdump version 3", Line3(1, "a")});
+        WriteFile(Path, Saved);
+        for (const bool ThroughExit : {true, false}) {
+            Open(Path);
+            Form->Propdump.Item(0).Owner = 99;
+            Form->show();
+            if (ThroughExit)
+                Click("ExitApp");
+            else
+                QVERIFY(Form->close());
+            QVERIFY(!Form->isVisible());
+            QVERIFY(Fake->Log.isEmpty());
+            QCOMPARE(ReadFile(Path), Saved);
+        }
     }
 
     void openCancelledChangesNothing() {
@@ -399,6 +577,10 @@ private slots:
         QCOMPARE(ReadFile(Copy), ReadFile(Path));
         QCOMPARE(Form->FileNameText(), Copy);
         QCOMPARE(Fake->Log, QStringList({"sound Asterisk"}));
+        Form->Propdump.Item(1).Owner = 43;
+        Click("SaveFile");
+        QCOMPARE(ReadFile(Copy), Lines({"propdump version 3", Line3(42, "a"), Line3(43, "b")}));
+        QCOMPARE(ReadFile(Path), Lines({"propdump version 3", Line3(42, "a"), Line3(2, "b")}));
         WriteFile(Copy, Lines({"propdump version 3", Line3(9, "z")}));
         AnswerRevert(QMessageBox::Yes);
         QCOMPARE(Form->Propdump.Item(0).Owner, 9);

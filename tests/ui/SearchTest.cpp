@@ -27,6 +27,7 @@
 #include <climits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -243,11 +244,15 @@ private slots:
         QTest::newRow("citnums excluded") << On(sfCitNums, "5,7", true) << L{1, 4, 5, 6};
         QTest::newRow("model patterns") << On(sfModels, "tree*,BUSH.RWX") << L{1, 2, 5, 6};
         QTest::newRow("trailing comma") << On(sfModels, "tree*,") << L{1, 4, 5, 6};
+        QTest::newRow("empty models") << On(sfModels, "") << L{};
         QTest::newRow("empty models excluded") << On(sfModels, "", true) << All;
         QTest::newRow("plain text is whole text") << On(sfDescription, "for sale") << L{1, 2};
         QTest::newRow("excluded text") << On(sfDescription, "for sale", true) << L{3, 4, 5, 6};
         QTest::newRow("description pattern") << On(sfDescription, "for *") << L{1, 2, 3, 4};
         QTest::newRow("exact: '*' as it is") << On(sfDescription, "FOR *", false, true) << L{4};
+        QTest::newRow("pattern: '?' any one") << On(sfDescription, "FOR ?") << L{4};
+        QTest::newRow("exact: '?' as it is") << On(sfDescription, "FOR ?", false, true) << L{};
+        QTest::newRow("exact: '?' itself") << On(sfDescription, "FOR?", false, true) << L{6};
         QTest::newRow("exact action") << On(sfAction, "create sign", false, true) << L{1, 4, 5};
         QTest::newRow("action pattern") << On(sfAction, "*color*") << L{3};
         QTest::newRow("both bounds included") << Between(Moment, Moment + 100) << L{1, 2, 6};
@@ -339,6 +344,26 @@ private slots:
         Click("ClearSearchResults");
         QCOMPARE(Fake->Sounds, QList<TSoundKind>{TSoundKind::Asterisk});
         QVERIFY(Form->DeleteSearchResults->isEnabled());
+
+        // Used after Clear, Delete has no rows left and removes nothing.
+        Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+        Click("DeleteSearchResults");
+        QCOMPARE(Form->Propdump.Count(), 6);
+        VerifyIdle();
+    }
+
+    void errorWhileSearchingKeepsTheRowsFoundSoFar() {
+        Load(Corpus());
+        TLongLoop::SetYieldInterval(0);
+        Fake->OnProcessEvents = [&] {
+            if (Form->LongLoopRunning() && Form->ProgressBar1->value() == 4)
+                throw std::runtime_error("Out of memory");
+        };
+        QCOMPARE(Search(On(sfCitNums, "5,7,57")), QList<int>({2, 3}));
+        QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 2"));
+        QCOMPARE(Fake->Log.mid(Fake->Log.size() - 3),
+                 QStringList({"cursor pop", "sound Asterisk", "error Out of memory."}));
+        VerifyIdle();
     }
 
     void deleteRemovesExactlyTheFoundObjects() {

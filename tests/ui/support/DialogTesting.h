@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QHelpEvent>
 #include <QPalette>
 #include <QStringList>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWidget>
 
 inline QColor WindowColour() {
@@ -43,4 +46,14 @@ inline QStringList TabOrder(QWidget* First, int Count) {
         order << widget->objectName();
     }
     return order;
+}
+
+// The hint Widget shows at Point (its own coordinates) as the user reads it; empty when none.
+inline QString HintAt(QWidget* Widget, const QPoint& Point = QPoint(1, 1)) {
+    QToolTip::showText(QPoint(), QStringLiteral("none"));
+    QHelpEvent Event(QEvent::ToolTip, Point, Widget->mapToGlobal(Point));
+    QApplication::sendEvent(Widget, &Event);
+    QTextDocument Shown;
+    Shown.setHtml(QToolTip::text());
+    return Shown.toPlainText() == QStringLiteral("none") ? QString() : Shown.toPlainText();
 }

@@ -5,7 +5,7 @@
 // nothing.
 
 #include "model/Propdmp.h"
-#include "ui/uFrmSearch.h"
+#include "ops/SearchCriteria.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +21,9 @@ public:
 
     // Whether every criterion that is on holds for Object.
     bool Matches(const TPropObject& Object) const;
+
+    // The texts of an object (TLinePart) that Matches looks at; a reader may leave out the rest.
+    unsigned PartsNeeded() const;
 
 private:
     bool CitNumsHold(int32_t Owner) const;

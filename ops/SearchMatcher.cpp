@@ -1,4 +1,4 @@
-#include "ui/SearchMatcher.h"
+#include "ops/SearchMatcher.h"
 
 #include "model/CFunctions.h"
 #include "model/CodePage.h"
@@ -90,4 +90,10 @@ bool TSearchMatcher::Matches(const TPropObject& Object) const {
     if (On.Has(sfAction) && !TextHolds(sfAction, Criteria.ActionText, Object.Action))
         return false;
     return true;
+}
+
+unsigned TSearchMatcher::PartsNeeded() const {
+    const TSearchFields& On = Criteria.Fields;
+    return (On.Has(sfModels) ? lpModel : 0u) | (On.Has(sfDescription) ? lpDescription : 0u) |
+           (On.Has(sfAction) ? lpAction : 0u);
 }

@@ -1,0 +1,436 @@
+#include "cli/Commands.h"
+
+#include "cli/Errors.h"
+#include "cli/ObjectStream.h"
+#include "cli/TextCodec.h"
+#include "model/FileIo.h"
+#include "ops/BulkEdit.h"
+#include "ops/Conversion.h"
+#include "ops/CountText.h"
+#include "ops/ObjectTypeLabels.h"
+#include "ops/SearchMatcher.h"
+#include "ops/SearchResultRow.h"
+#include "ops/Summary.h"
+#include "text/DateTimeText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+void WriteOut(std::string_view Text) {
+    if (!Text.empty())
+        std::fwrite(Text.data(), 1, Text.size(), stdout);
+}
+
+void FlushOut() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        ThrowFileError(errno, "Cannot write standard output");
+}
+
+std::string Counted(std::string_view Label, uint64_t Count) {
+    return std::string(Label) + GroupThousands(static_cast<long long>(Count));
+}
+
+std::string HeaderLine(int Version) {
+    return "propdump version " + std::to_string(Version) + "\r\n";
+}
+
+void AppendObjectLine(const TPropObject& Object, int Version, std::string& Out) {
+    Object.AppendLine(Version, Out);
+    Out += "\r\n";
+}
+
+// A result with nothing to hand on: the work is kept per thread.
+struct TNoResult {
+    void Clear() {}
+};
+
+void PrintGroups(const char* Title, const std::vector<TSummary::TGroup>& Groups, int Top) {
+    const std::size_t Shown = Top == 0 ? Groups.size() : std::min<std::size_t>(Groups.size(), Top);
+    std::string Text = Counted(std::string(Title) + ": ", Groups.size());
+    if (Shown < Groups.size())
+        Text += " (the " + std::to_string(Shown) + " with the most objects)";
+    Text += '\n';
+    for (std::size_t i = 0; i < Shown; ++i) {
+        Text += "  ";
+        Append1252AsUtf8(Text, Groups[i].Name);
+        Text += Counted(": ", Groups[i].Objects) + '\n';
+    }
+    WriteOut(Text);
+}
+
+int RunInfo(const TInvocation& Invocation) {
+    TObjectSource Source(Invocation.File, Invocation.FileVersion);
+    std::vector<TPerWorker<TSummary>> Summaries(WorkerThreads());
+    StreamObjects<TNoResult>(
+        Source, lpModel,
+        [&](unsigned Worker, const TPropObject& Object, uint64_t Index, TNoResult&) {
+            Summaries[Worker].Value.Add(Object, Index);
+        },
+        StopAtBadLine(Source.Name()), [](const TBatch&, TNoResult&) {});
+    TSummary Total;
+    for (const TPerWorker<TSummary>& Part : Summaries)
+        Total.Merge(Part.Value);
+
+    std::string Text = "Version: " + std::to_string(Source.Version()) + '\n';
+    Text += Counted("Objects: ", Total.Objects()) + '\n';
+    if (Total.Objects() == 0)
+        Text += "Time range: none\n";
+    else
+        Text += "Time range: " + FormatListDateTime(SecondsToDateTime(Total.Earliest())) + " to " +
+                FormatListDateTime(SecondsToDateTime(Total.Latest())) + '\n';
+    Text += "Object types:\n";
+    for (const auto& [Type, Count] : Total.Types()) {
+        Text += "  " + std::to_string(Type);
+        if (Type >= 1 && Type <= 5) {
+            Text += ' ';
+            Append1252AsUtf8(Text, ObjectTypeLabel(Type));
+        }
+        Text += Counted(": ", Count) + '\n';
+    }
+    WriteOut(Text);
+    PrintGroups("Owners", Total.Owners(), Invocation.Top);
+    PrintGroups("Model names", Total.Models(), Invocation.Top);
+    return 0;
+}
+
+void AppendRow(std::string& Out, uint64_t Index, const TPropObject& Object) {
+    const TSearchResultRow Row = SearchResultRow(static_cast<int64_t>(Index), Object);
+    Out += std::to_string(Row.Position);
+    for (const std::string* Cell : {&Row.Owner, &Row.DateTime, &Row.Location, &Row.Model}) {
+        Out += '\t';
+        Append1252AsUtf8(Out, *Cell);
+    }
+    Out += '\n';
+}
+
+void AppendJson(std::string& Out, uint64_t Index, const TPropObject& Object) {
+    Out += "{\"position\":" + std::to_string(Index + 1);
+    const std::pair<const char*, int32_t> Numbers[] = {{"owner", Object.Owner},
+                                                       {"timestamp", Object.Timestamp},
+                                                       {"x", Object.X},
+                                                       {"y", Object.Y},
+                                                       {"z", Object.Z},
+                                                       {"yaw", Object.Yaw},
+                                                       {"tilt", Object.Tilt},
+                                                       {"roll", Object.Roll},
+                                                       {"type", Object.ObjectType}};
+    for (const auto& [Name, Value] : Numbers)
+        Out += std::string(",\"") + Name + "\":" + std::to_string(Value);
+    for (const auto& [Name, Text] :
+         {std::pair{"model", &Object.Model}, std::pair{"description", &Object.Description},
+          std::pair{"action", &Object.Action}}) {
+        Out += std::string(",\"") + Name + "\":";
+        AppendJsonString(Out, *Text);
+    }
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    Out += ",\"data\":\"";
+    for (const uint8_t Byte : Object.Data) {
+        Out += Hex[Byte >> 4];
+        Out += Hex[Byte & 0xF];
+    }
+    Out += "\"}\n";
+}
+
+// What search and delete find: the objects that meet every criterion and lie in the area, if
+// one was given.
+class TFinder {
+public:
+    explicit TFinder(const TInvocation& Invocation)
+        : Matcher(Invocation.Criteria), Area(Invocation.Area) {}
+    bool Finds(const TPropObject& Object) const {
+        return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
+    }
+    unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
+
+private:
+    TSearchMatcher Matcher;
+    std::optional<TMapArea> Area;
+};
+
+struct TFound {
+    std::string Out;
+    uint64_t Count = 0;
+    void Clear() {
+        Out.clear();
+        Count = 0;
+    }
+};
+
+int RunSearch(const TInvocation& Invocation) {
+    const TFinder Finder(Invocation);
+    TObjectSource Source(Invocation.File, Invocation.FileVersion);
+    const TSearchOutput Mode = Invocation.SearchOutput;
+    if (Mode == TSearchOutput::Lines)
+        WriteOut(HeaderLine(Source.Version()));
+    uint64_t Found = 0;
+    const unsigned Parts = Finder.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
+                                                   : Mode == TSearchOutput::Count ? 0u
+                                                                                  : lpAllParts);
+    StreamObjects<TFound>(
+        Source, Parts,
+        [&](unsigned, const TPropObject& Object, uint64_t Index, TFound& Result) {
+            if (!Finder.Finds(Object))
+                return;
+            ++Result.Count;
+            if (Mode == TSearchOutput::Rows)
+                AppendRow(Result.Out, Index, Object);
+            else if (Mode == TSearchOutput::Json)
+                AppendJson(Result.Out, Index, Object);
+            else if (Mode == TSearchOutput::Lines)
+                AppendObjectLine(Object, Source.Version(), Result.Out);
+        },
+        StopAtBadLine(Source.Name()),
+        [&](const TBatch&, TFound& Result) {
+            WriteOut(Result.Out);
+            Found += Result.Count;
+        });
+    if (Mode == TSearchOutput::Count)
+        WriteOut(std::to_string(Found) + '\n');
+    return Found > 0 ? 0 : 1;
+}
+
+struct TBadLines {
+    std::vector<std::pair<uint64_t, std::string>> Lines;
+    void Clear() { Lines.clear(); }
+};
+
+int RunCheck(const TInvocation& Invocation) {
+    TObjectSource Source(Invocation.File, Invocation.FileVersion);
+    uint64_t Bad = 0;
+    StreamObjects<TBadLines>(
+        Source, 0, [](unsigned, const TPropObject&, uint64_t, TBadLines&) {},
+        [](uint64_t Line, const char* Message, TBadLines& Result) {
+            Result.Lines.emplace_back(Line, Message);
+        },
+        [&](const TBatch&, TBadLines& Result) {
+            std::string Text;
+            for (const auto& [Line, Message] : Result.Lines)
+                Text += Source.Name() + ':' + std::to_string(Line) + ": " + Message + '\n';
+            WriteOut(Text);
+            Bad += Result.Lines.size();
+        });
+    WriteOut(Counted("Lines: ", Source.Lines()) + '\n' + Counted("Bad lines: ", Bad) + '\n');
+    return Bad == 0 ? 0 : 1;
+}
+
+struct TEdited {
+    std::string Out;
+    uint64_t Changed = 0; // objects changed, or removed
+    TVersionLoss Loss;
+    void Clear() {
+        Out.clear();
+        Changed = 0;
+        Loss = {};
+    }
+};
+
+struct TRewritten {
+    uint64_t Objects = 0; // objects written
+    uint64_t Changed = 0;
+    TVersionLoss Loss;
+};
+
+// Nothing matched where something had to: nothing is written.
+struct TNothingFound {};
+
+bool ToStandardOutput(const TInvocation& Invocation) {
+    return Invocation.Output == "-" || (Invocation.Output.empty() && Invocation.File == "-");
+}
+
+// Streams every object through Edit(Object, Result), which changes it as the command does and
+// returns whether it stays, and writes what stays in version OutVersion (0: the file's own) as
+// the window's Save would: the header line, then every object's line, each ended by CR LF. The
+// target is replaced only once the whole new file is on disk; BeforeCommit sees the totals first
+// and may still refuse by raising.
+template <class TEdit, class TBeforeCommit>
+TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
+                   TBeforeCommit&& BeforeCommit) {
+    TObjectSource Source(Invocation.File, Invocation.FileVersion);
+    const int Version = OutVersion != 0 ? OutVersion : Source.Version();
+    TRewritten Totals;
+    const auto Produce = [&](const TByteSink& Sink) {
+        const std::string Header = HeaderLine(Version);
+        Sink(Header.data(), Header.size());
+        StreamObjects<TEdited>(
+            Source, lpAllParts,
+            [&](unsigned, TPropObject& Object, uint64_t, TEdited& Result) {
+                if (Edit(Object, Result))
+                    AppendObjectLine(Object, Version, Result.Out);
+            },
+            StopAtBadLine(Source.Name()),
+            [&](const TBatch& Batch, TEdited& Result) {
+                Sink(Result.Out.data(), Result.Out.size());
+                Totals.Objects +=
+                    Batch.Lines.size() - (Batch.FirstLine <= Source.HeaderLines() ? 1 : 0);
+                Totals.Changed += Result.Changed;
+                Totals.Loss += Result.Loss;
+            });
+        BeforeCommit(Source, Totals);
+    };
+
+    TPosixFileWriter Writer;
+    if (Invocation.DryRun)
+        Produce([](const char*, std::size_t) {});
+    else if (ToStandardOutput(Invocation))
+        Produce(
+            [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
+    else
+        SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output, Writer,
+                           Produce);
+    return Totals;
+}
+
+const auto AlwaysCommit = [](const TObjectSource&, const TRewritten&) {};
+
+// The report goes where the result does not.
+void Report(const TInvocation& Invocation, const std::string& Lines) {
+    if (!Invocation.DryRun && ToStandardOutput(Invocation))
+        std::fputs(Lines.c_str(), stderr);
+    else
+        WriteOut(Lines);
+    if (Invocation.DryRun)
+        std::fputs("propdump: dry run: nothing written\n", stderr);
+}
+
+TBulkEdit BulkEditOf(const TInvocation& Invocation) {
+    switch (Invocation.Command) {
+    case TCommand::ReplaceOwner:
+        return TBulkEdit::ReplaceOwner(Invocation.FindOwner, Invocation.ReplacementOwner);
+    case TCommand::ReplaceModel:
+        return TBulkEdit::ReplaceModel(Invocation.FindModel, Invocation.ReplacementModel);
+    case TCommand::Normalize:
+        return TBulkEdit::Normalize();
+    default:
+        return TBulkEdit::Denormalize();
+    }
+}
+
+int RunBulkEdit(const TInvocation& Invocation) {
+    const TBulkEdit Edit = BulkEditOf(Invocation);
+    const TRewritten Totals = Rewrite(
+        Invocation, 0,
+        [&Edit](TPropObject& Object, TEdited& Result) {
+            Result.Changed += Edit.Apply(Object) ? 1 : 0;
+            return true;
+        },
+        AlwaysCommit);
+    Report(Invocation, Counted(Edit.ReportLabel(), Totals.Changed) + '\n');
+    return 0;
+}
+
+int RunDelete(const TInvocation& Invocation) {
+    const TFinder Finder(Invocation);
+    try {
+        const TRewritten Totals = Rewrite(
+            Invocation, 0,
+            [&Finder](const TPropObject& Object, TEdited& Result) {
+                if (!Finder.Finds(Object))
+                    return true;
+                ++Result.Changed;
+                return false;
+            },
+            [](const TObjectSource&, const TRewritten& Totals) {
+                if (Totals.Changed == 0)
+                    throw TNothingFound();
+            });
+        Report(Invocation, Counted("Objects deleted: ", Totals.Changed) + '\n');
+        return 0;
+    } catch (const TNothingFound&) {
+        Report(Invocation, Counted("Objects deleted: ", 0) + '\n');
+        return 1;
+    }
+}
+
+std::string LossText(const TVersionLoss& Loss, int Version) {
+    std::string Text = "version " + std::to_string(Version) + " cannot hold ";
+    if (Loss.TypeOrData != 0)
+        Text += "the type or data of " + Counted("", Loss.TypeOrData) + " objects";
+    if (Loss.TypeOrData != 0 && Loss.TiltOrRoll != 0)
+        Text += " and ";
+    if (Loss.TiltOrRoll != 0)
+        Text += "the tilt or roll of " + Counted("", Loss.TiltOrRoll) + " objects";
+    return Text;
+}
+
+int RunConvert(const TInvocation& Invocation) {
+    const int To = Invocation.ToVersion;
+    const TRewritten Totals = Rewrite(
+        Invocation, To,
+        [To](const TPropObject& Object, TEdited& Result) {
+            Result.Loss.Add(Object, To);
+            return true;
+        },
+        [&Invocation, To](const TObjectSource& Source, const TRewritten& Totals) {
+            if (Totals.Loss.Any() && !Invocation.DropV4Data)
+                throw EInputError(Source.Name(), 0,
+                                  LossText(Totals.Loss, To) +
+                                      "; nothing written (--drop-v4-data converts anyway)");
+        });
+    std::string Lines = Counted("Objects converted: ", Totals.Objects) + '\n';
+    if (Totals.Loss.TypeOrData != 0)
+        Lines += Counted("Objects that lost their type or data: ", Totals.Loss.TypeOrData) + '\n';
+    if (Totals.Loss.TiltOrRoll != 0)
+        Lines += Counted("Objects that lost their tilt or roll: ", Totals.Loss.TiltOrRoll) + '\n';
+    Report(Invocation, Lines);
+    return 0;
+}
+
+} // namespace
+
+int RunCommand(const TInvocation& Invocation) {
+    switch (Invocation.Command) {
+    case TCommand::Info:
+        return RunInfo(Invocation);
+    case TCommand::Search:
+        return RunSearch(Invocation);
+    case TCommand::Check:
+        return RunCheck(Invocation);
+    case TCommand::Delete:
+        return RunDelete(Invocation);
+    case TCommand::Convert:
+        return RunConvert(Invocation);
+    case TCommand::ReplaceOwner:
+    case TCommand::ReplaceModel:
+    case TCommand::Normalize:
+    case TCommand::Denormalize:
+        return RunBulkEdit(Invocation);
+    }
+    return 2;
+}
+
+int RunPropdump(int Argc, const char* const* Argv) {
+    try {
+        const std::optional<TInvocation> Invocation = ParseCommandLine(Argc, Argv);
+        if (!Invocation)
+            return 0;
+        const int Status = RunCommand(*Invocation);
+        FlushOut();
+        return Status;
+    } catch (const EUsageError& Error) {
+        std::fprintf(stderr, "propdump: %s\nRun 'propdump --help' for the commands and options.\n",
+                     Error.what());
+        return 2;
+    } catch (const EInputError& Error) {
+        std::fflush(stdout);
+        if (Error.Line != 0)
+            std::fprintf(stderr, "propdump: %s:%llu: %s\n", Error.File.c_str(),
+                         static_cast<unsigned long long>(Error.Line), Error.what());
+        else
+            std::fprintf(stderr, "propdump: %s: %s\n", Error.File.c_str(), Error.what());
+        return 1;
+    } catch (const std::exception& Error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "propdump: %s\n", Error.what());
+        return 1;
+    }
+}

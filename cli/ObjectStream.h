@@ -1,0 +1,70 @@
+#pragma once
+
+// The objects of a file, streamed: every object line parsed on one of the worker threads into
+// that thread's own object, whose storage is reused, so a line costs no allocation.
+
+#include "cli/Errors.h"
+#include "cli/ObjectSource.h"
+#include "cli/Pipeline.h"
+#include "model/Propdmp.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// What one worker thread keeps for itself, on cache lines of its own: two threads writing to
+// neighbouring objects would otherwise keep taking the line from each other.
+template <class T> struct alignas(64) TPerWorker { T Value; };
+
+// Parses every object line of Batch into Object, taking the texts and data named by Parts
+// (TLinePart), and calls OnObject(Object, Index) with its 0-based position in the document. A
+// line that does not parse goes to OnBadLine(Line, Message) with its 1-based line number.
+template <class TOnObject, class TOnBadLine>
+void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsigned Parts,
+                   TPropObject& Object, TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
+    uint64_t Line = Batch.FirstLine;
+    uint64_t Index = Batch.FirstObject;
+    for (const std::string_view Text : Batch.Lines) {
+        const uint64_t Number = Line++;
+        if (Number <= HeaderLines)
+            continue;
+        try {
+            Object.ParseLine(Version, Text, Parts);
+        } catch (const EPropdumpError& Error) {
+            OnBadLine(Number, Error.what());
+            ++Index;
+            continue;
+        }
+        OnObject(Object, Index++);
+    }
+}
+
+// Runs OnObject(Worker, Object, Index, Result) for every object (with the parts named by Parts) and
+// OnBadLine(Line, Message, Result) for every line that does not parse, on the worker threads, a
+// batch at a time; each batch's Result (cleared first with its Clear()) goes to Consume(Batch,
+// Result) in file order.
+template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
+void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
+                   TOnBadLine&& OnBadLine, TConsume&& Consume) {
+    const unsigned Threads = WorkerThreads();
+    std::vector<TPerWorker<TPropObject>> Objects(Threads);
+    RunBatches<TResult>(
+        Source, Threads,
+        [&](unsigned Worker, const TBatch& Batch, TResult& Result) {
+            Result.Clear();
+            ForEachObject(
+                Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker].Value,
+                [&](TPropObject& Object, uint64_t Index) {
+                    OnObject(Worker, Object, Index, Result);
+                },
+                [&](uint64_t Line, const char* Message) { OnBadLine(Line, Message, Result); });
+        },
+        Consume);
+}
+
+// For the commands that cannot go on past a bad line: the first one ends the run.
+inline auto StopAtBadLine(const std::string& File) {
+    return [&File](uint64_t Line, const char* Message, const auto&) {
+        throw EInputError(File, Line, Message);
+    };
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+// The drawing surface of the world map: every object seen from above, north up and east to the
+// right, each pixel coloured by how many objects fall on it, the objects found by the last search
+// over that in a contrasting colour, the object selected in the objects list marked. The wheel
+// zooms around the pointer, a drag pans, Shift+drag (or a drag in area mode) draws an area.
+//
+// A redraw walks the compact positions of TMapPoints once, counting objects per pixel straight
+// into the picture's own pixels, and then turns each count into its colour: no object texts, no
+// second buffer.
+
+#include "ops/MapArea.h"
+#include "ui/MapPoints.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QPointF>
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+
+class TMapView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMapView(QWidget* Parent = nullptr);
+
+    // Change the points through this, then call PointsChanged.
+    TMapPoints& Points() { return MapPoints; }
+    // Redraws after the points changed; Refit shows every object afresh.
+    void PointsChanged(bool Refit);
+    // The object to mark, by 0-based document position; -1 for none.
+    void SetSelected(int Index);
+    // A text shown across an empty map, such as "No propdump is open."; empty for none.
+    void SetMessage(const QString& Text);
+    const QString& MessageText() const { return Message; }
+
+    // Shows every object (and keeps doing so as the view is resized, until the user moves it).
+    void Fit();
+    // Zooms by Factor (above 1: closer) keeping the world point under Pixel where it is.
+    void ZoomAt(QPointF Pixel, double Factor);
+    void PanBy(QPointF Pixels);
+    // Pixels per thousandth of a coordinate unit.
+    double Scale() const { return PixelsPerUnit; }
+
+    // In area mode a plain drag draws an area instead of panning.
+    void SetAreaMode(bool On);
+    const std::optional<TMapArea>& Area() const { return SelectedArea; }
+    void SetArea(const std::optional<TMapArea>& Area);
+
+    // The pixel (fractional: its left/top edge) at which a point of the world is drawn.
+    QPointF ToScreen(int32_t X, int32_t Z) const;
+    // The world point at the centre of a pixel, in whole thousandths, within the 32-bit range.
+    void ToWorld(QPoint Pixel, int32_t& X, int32_t& Z) const;
+
+    // What the pointer at Pixel points at: the nearest object within a few pixels, or none.
+    // It is told apart only when every object at another place is clearly farther from the
+    // pointer; otherwise Index is -1, and Crowded is set when the pointer is right on the
+    // objects. Others counts further objects at exactly the same place.
+    struct THit {
+        int Index = -1;
+        int Others = 0;
+        bool Crowded = false;
+        bool operator==(const THit&) const = default;
+    };
+    THit HitAt(QPoint Pixel) const;
+
+    // The colour a pixel holding Count objects gets (Count >= 1), and the legend's classes.
+    static QRgb DensityColour(uint32_t Count);
+    static QRgb FoundColour();
+    static QRgb BackgroundColour();
+
+    // The counted and coloured pixels as last drawn, without legend or marks; drawn first when
+    // out of date.
+    const QImage& Raster();
+    // Everything the view shows, marks, legend and scale bar included.
+    QImage Picture();
+
+    // The map's own memory: the positions, the found marks and the picture.
+    std::size_t MemoryBytes() const;
+
+signals:
+    void PointerMoved(int32_t X, int32_t Z);
+    void HoverChanged(const TMapView::THit& Hit);
+    void AreaChanged();
+    // Index -1: there is no single object under the pointer.
+    void ObjectDoubleClicked(int Index);
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
+
+private:
+    enum class TDrag { None, Pan, Area };
+
+    void Render();
+    static void Enlarge(QImage& Image, std::size_t Occupied);
+    void ViewChanged();
+    void UpdateHover(QPoint Pixel);
+    void ClampScale();
+    void DrawArea(class QPainter& Painter) const;
+    void DrawSelected(QPainter& Painter) const;
+    void DrawScaleBar(QPainter& Painter) const;
+    void DrawLegend(QPainter& Painter) const;
+
+    TMapPoints MapPoints;
+    QImage Canvas;
+    bool Dirty = true;
+
+    // The world point at the view's centre, east and north positive (east is -X), in
+    // thousandths; and the scale.
+    double CenterEast = 0;
+    double CenterNorth = 0;
+    double PixelsPerUnit = 0.001;
+    bool Fitted = true;
+
+    int Selected = -1;
+    QString Message;
+    bool AreaMode = false;
+    std::optional<TMapArea> SelectedArea;
+
+    TDrag Drag = TDrag::None;
+    QPoint PressAt;
+    QPoint DragAt;
+    THit Hover;
+};

@@ -477,7 +477,8 @@ TEST(PropdumpFileSave, SavedDocumentLoadsBackUnchanged) {
         TPropdumpFile doc;
         doc.FileName = dir / ("v" + std::to_string(version));
         doc.Version = version;
-        for (int i = 0; i < 2000; ++i) {
+        // Enough objects that a large document's lines are made in several batches at once.
+        for (int i = 0; i < 34000; ++i) {
             TPropObject& o = doc.Objects.emplace_back();
             o.Owner = static_cast<int32_t>(rng() % 7) - 3;
             o.X = static_cast<int32_t>(rng());

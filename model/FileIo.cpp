@@ -167,7 +167,23 @@ void SaveFileAtomically(const std::string& fileName, TFileWriter& writer,
         (void)!::fchown(temp.Fd(), target.Stat.st_uid, target.Stat.st_gid);
         (void)!::fchmod(temp.Fd(), target.Stat.st_mode & 07777);
     }
-    produce([&](const char* data, std::size_t size) { write(temp.Fd(), data, size); });
+    // The disk starts on the file while the rest is still being made, so the final sync has
+    // little left to wait for.
+    uint64_t written = 0;
+    uint64_t handedToDisk = 0;
+    produce([&](const char* data, std::size_t size) {
+        write(temp.Fd(), data, size);
+        written += size;
+#ifdef SYNC_FILE_RANGE_WRITE
+        constexpr uint64_t Stride = 8 * 1024 * 1024;
+        if (written - handedToDisk >= Stride) {
+            (void)::sync_file_range(temp.Fd(), static_cast<off_t>(handedToDisk),
+                                    static_cast<off_t>(written - handedToDisk),
+                                    SYNC_FILE_RANGE_WRITE);
+            handedToDisk = written;
+        }
+#endif
+    });
     temp.CommitAs(target.Path);
     SyncDirectoryOf(target.Path);
 }

@@ -8,16 +8,24 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -147,11 +155,20 @@ constexpr std::array<char, 256> UnescapeTable = [] {
     return table;
 }();
 
+// A text that needs new room gets exactly its size: growing an empty string would round a 16 to
+// 29-byte text up to 30 bytes, over a million objects. Room already there is reused, for a reader
+// that parses line after line into one object.
+void AssignExactly(std::string& target, std::string_view source) {
+    if (source.size() <= target.capacity())
+        target.assign(source);
+    else
+        target = std::string(source);
+}
+
 void AssignUnescaped(std::string& target, std::string_view source) {
-    target.resize(source.size());
-    char* out = target.data();
-    for (const char c : source)
-        *out++ = UnescapeTable[static_cast<unsigned char>(c)];
+    AssignExactly(target, source);
+    for (char& c : target)
+        c = UnescapeTable[static_cast<unsigned char>(c)];
 }
 
 // Reads Line into an object whose fields are all still empty. Writes each integer as soon as it
@@ -220,7 +237,7 @@ TParseError ParseFields(TPropObject& o, int version, std::string_view line,
             DecodeData(o, text.data() + dataStart, o.DataLength);
     }
     if (parts & lpModel)
-        o.Model.assign(Cut(text, 0, lengths[0]));
+        AssignExactly(o.Model, Cut(text, 0, lengths[0]));
     if (parts & lpDescription)
         AssignUnescaped(o.Description, Cut(text, modelEnd, lengths[1]));
     if (parts & lpAction)
@@ -342,11 +359,243 @@ void UnescapeLineBreaks(std::string& Text) {
 
 namespace {
 
-int ReadHeader(std::string_view line) {
+// The version a header line names; 0 when the line is no header of a known version.
+int HeaderVersion(std::string_view line) {
     int32_t version = 0;
     if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
-        throw EPropdumpVersionUnknown("Unknown propdump format");
+        return 0;
     return version;
+}
+
+EPropdumpError ChangedWhileRead() {
+    return EPropdumpError("The file changed while it was being read");
+}
+
+// Bytes already in memory: every read is a view into them.
+class TMemorySource {
+public:
+    static constexpr bool NeedsBuffer = false;
+    explicit TMemorySource(std::string_view bytes) : Bytes(bytes) {}
+    uint64_t Size() const { return Bytes.size(); }
+    std::string_view Read(uint64_t offset, uint64_t most, char*) const {
+        if (offset >= Bytes.size())
+            return {};
+        return Bytes.substr(static_cast<std::size_t>(offset),
+                            static_cast<std::size_t>(std::min<uint64_t>(most, Bytes.size())));
+    }
+
+private:
+    std::string_view Bytes;
+};
+
+// A file read at explicit offsets, so that two threads can each read their own part of it.
+class TFileSource {
+public:
+    static constexpr bool NeedsBuffer = true;
+    TFileSource(int fd, const std::string& path, uint64_t size) : Fd(fd), Path(path), Bytes(size) {}
+    uint64_t Size() const { return Bytes; }
+    std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
+        const auto size = static_cast<std::size_t>(std::min<uint64_t>(most, ReadBlock));
+        for (;;) {
+            const ssize_t n = ::pread(Fd, buffer, size, static_cast<off_t>(offset));
+            if (n >= 0)
+                return {buffer, static_cast<std::size_t>(n)};
+            if (errno != EINTR)
+                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
+        }
+    }
+
+private:
+    int Fd;
+    const std::string& Path;
+    uint64_t Bytes; // as the file system told before reading; a guide for splitting only
+};
+
+constexpr uint64_t ToTheEnd = std::numeric_limits<uint64_t>::max();
+
+// Bytes from Begin up to End (or the end of the text); Begin is always the start of a line.
+struct TRange {
+    uint64_t Begin = 0;
+    uint64_t End = ToTheEnd;
+    bool Empty() const { return Begin >= End; }
+};
+
+// Cuts the range into lines exactly as one walk over the whole text would. Returns false when a
+// NUL byte ended the text inside the range. Once stop is set it reads no further; the caller
+// then has no use for what it got.
+template <class TSource, class F>
+bool WalkLines(const TSource& source, TRange range, const std::atomic<bool>& stop, uint64_t& bytes,
+               F&& onLine) {
+    if (range.Empty())
+        return true;
+    std::unique_ptr<char[]> buffer;
+    if constexpr (TSource::NeedsBuffer)
+        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
+    bool ended = false;
+    ForEachLine(
+        [&](auto&& onChunk) {
+            for (uint64_t at = range.Begin;
+                 at < range.End && !stop.load(std::memory_order_relaxed);) {
+                const std::string_view chunk = source.Read(at, range.End - at, buffer.get());
+                if (chunk.empty())
+                    return;
+                at += chunk.size();
+                bytes += chunk.size();
+                if (!onChunk(chunk)) {
+                    ended = true;
+                    return;
+                }
+            }
+        },
+        onLine);
+    return !ended;
+}
+
+// Below this size a second thread costs more than it saves.
+constexpr uint64_t SplitFrom = 256 * 1024;
+
+// The start of the second of two parts that each hold whole lines: the first line start at or
+// after the middle of the text. ToTheEnd, for one part alone, when the text is small or no line
+// starts within a read block of the middle.
+template <class TSource> uint64_t SecondPartStart(const TSource& source) {
+    if (source.Size() < SplitFrom)
+        return ToTheEnd;
+    const uint64_t middle = source.Size() / 2;
+    std::unique_ptr<char[]> buffer;
+    if constexpr (TSource::NeedsBuffer)
+        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
+    // near[0] is the byte before the middle: a line starts after LF, and after a CR not followed
+    // by LF.
+    const std::string_view near = source.Read(middle - 1, ReadBlock, buffer.get());
+    for (std::size_t i = 1; i < near.size(); ++i) {
+        if (near[i - 1] == '\n' || (near[i - 1] == '\r' && near[i] != '\n'))
+            return middle - 1 + i;
+    }
+    return ToTheEnd;
+}
+
+// The outcome of each part, never thrown across threads.
+struct TOutcomes {
+    std::exception_ptr First;
+    std::exception_ptr Second;
+};
+
+template <class F> std::exception_ptr Outcome(F& f) {
+    try {
+        f();
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
+// A thread that runs f, or none (not joinable) when the system has none to give.
+template <class F> std::jthread TryToStartThread(F&& f) {
+    try {
+        return std::jthread(std::forward<F>(f));
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
+// Runs first on this thread and, when together, second on another one at the same time. The
+// first part comes earlier in the file, so once it fails the second cannot matter any more:
+// stop tells it so. Without a thread to be had, second runs here afterwards.
+template <class F1, class F2>
+TOutcomes RunSideBySide(bool together, std::atomic<bool>& stop, F1&& first, F2&& second) {
+    TOutcomes outcomes;
+    std::jthread helper;
+    if (together)
+        helper = TryToStartThread([&] { outcomes.Second = Outcome(second); });
+    outcomes.First = Outcome(first);
+    if (outcomes.First)
+        stop = true;
+    if (helper.joinable())
+        helper.join();
+    else if (!stop)
+        outcomes.Second = Outcome(second);
+    return outcomes;
+}
+
+struct TLineCount {
+    uint64_t Lines = 0;
+    uint64_t Bytes = 0;
+    bool TextEnded = false; // by a NUL byte in the range
+};
+
+template <class TSource>
+TLineCount CountLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
+                      int* headerVersion) {
+    TLineCount count;
+    count.TextEnded = !WalkLines(source, range, stop, count.Bytes, [&](std::string_view line) {
+        if (headerVersion && count.Lines == 0)
+            *headerVersion = HeaderVersion(line);
+        ++count.Lines;
+    });
+    return count;
+}
+
+// What the second walk expects of one part.
+struct TPartPlan {
+    uint64_t Lines = 0;     // as counted by the first walk
+    uint64_t FirstLine = 1; // 1-based number of the part's first line in the file
+    uint64_t Skipped = 0;   // lines at its start that hold no object (the header)
+};
+
+// Parses the part's object lines into slotFor(0), slotFor(1), ... Never asks for more slots than
+// the first walk counted lines, whatever the file holds now.
+template <class TSource, class TSlots>
+void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int version,
+                const std::atomic<bool>& stop, TSlots&& slotFor) {
+    uint64_t seen = 0;
+    uint64_t bytes = 0;
+    WalkLines(source, range, stop, bytes, [&](std::string_view line) {
+        if (seen == plan.Lines)
+            throw ChangedWhileRead();
+        const uint64_t index = seen++;
+        if (index < plan.Skipped)
+            return;
+        const int lineNumber = static_cast<int>(plan.FirstLine + index);
+        switch (ParseFields(slotFor(index - plan.Skipped), version, line)) {
+        case TParseError::None:
+            return;
+        case TParseError::Version:
+            throw EPropdumpError(VersionMessage(version), lineNumber);
+        case TParseError::Format:
+            throw EPropdumpError(LineFormatMessage, lineNumber);
+        }
+    });
+    // Another program may have cut the file short between the two walks; what is left must not
+    // pass for the whole document.
+    if (seen != plan.Lines)
+        throw ChangedWhileRead();
+}
+
+// Room for count objects, all constructed. The object list is the one big allocation of a load:
+// with huge pages the kernel hands it out in 2 MB pieces instead of faulting in every 4 KB page
+// on its own. When together, another thread has the kernel clear the back half meanwhile.
+void PrepareObjects(std::vector<TPropObject>& objects, std::size_t count, bool together) {
+    objects.reserve(count);
+    std::jthread helper;
+#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
+    const std::size_t bytes = count * sizeof(TPropObject);
+    if (bytes >= 2 * 1024 * 1024) {
+        const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto begin = reinterpret_cast<uintptr_t>(objects.data());
+        // Rounded outwards: the pages at either end may also hold some of the allocator's own
+        // bookkeeping, whose contents the advice leaves alone.
+        const uintptr_t first = begin & ~(page - 1);
+        const uintptr_t last = (begin + bytes + page - 1) & ~(page - 1);
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        const uintptr_t middle = (begin + bytes / 2) & ~(page - 1);
+        if (together)
+            helper = TryToStartThread([=] {
+                (void)::madvise(reinterpret_cast<void*>(middle), last - middle,
+                                MADV_POPULATE_WRITE);
+            });
+    }
+#endif
+    objects.resize(count);
 }
 
 struct TLoaded {
@@ -354,82 +603,187 @@ struct TLoaded {
     int Version = 0;
 };
 
-// Reads the document in two walks over the bytes: the first counts the lines so that the object
-// list is allocated exactly once, the second parses. forEachChunk must hand over the same bytes
-// both times.
-template <class TChunks> TLoaded LoadDocument(TChunks&& forEachChunk, int version) {
-    std::size_t lines = 0;
-    std::size_t bytes = 0;
-    ForEachLine(
-        [&](auto&& onChunk) {
-            forEachChunk([&](std::string_view chunk) {
-                bytes += chunk.size();
-                return onChunk(chunk);
-            });
+// Reads the document in two walks over the bytes, each split into two parts at a line start and
+// run on two threads: the first counts the lines of each part, so that the object list is
+// allocated once and every part knows where its objects go; the second parses them into place.
+// The error of the first bad line of the file wins, wherever the threads were.
+template <class TSource> TLoaded LoadDocument(const TSource& source, int version) {
+    const bool hasHeader = version == 0;
+    TRange parts[2];
+    parts[0].End = parts[1].Begin = SecondPartStart(source);
+    bool together = !parts[1].Empty();
+
+    TLineCount counts[2];
+    int headerVersion = 0;
+    std::atomic<bool> stop = false;
+    const TOutcomes counted = RunSideBySide(
+        together, stop,
+        [&] {
+            counts[0] = CountLines(source, parts[0], stop, hasHeader ? &headerVersion : nullptr);
+            if (counts[0].TextEnded)
+                stop = true;
         },
-        [&](std::string_view) { ++lines; });
+        [&] { counts[1] = CountLines(source, parts[1], stop, nullptr); });
+    if (counted.First)
+        std::rethrow_exception(counted.First);
+    if (counts[0].TextEnded) {
+        // Nothing after the NUL byte is text, so the second part was never there.
+        counts[1] = {};
+        parts[1] = {ToTheEnd, ToTheEnd};
+        together = false;
+    } else if (counted.Second) {
+        std::rethrow_exception(counted.Second);
+    }
+
+    const uint64_t lines = counts[0].Lines + counts[1].Lines;
     if (lines == 0)
         throw EPropdumpError("File contains no data");
-
     TLoaded loaded;
     loaded.Version = version;
-    const bool hasHeader = version == 0;
-    // No object line is shorter than nine one-digit integers with their blanks, so a file of
-    // blank lines cannot make the list ask for far more room than the file could ever fill.
-    constexpr std::size_t ShortestObjectLine = 17;
-    const std::size_t objectLines = hasHeader ? lines - 1 : lines;
-    loaded.Objects.reserve(std::min(objectLines, bytes / ShortestObjectLine + 1));
-    std::size_t lineNumber = 0;
-    const auto changedWhileRead = [] {
-        return EPropdumpError("The file changed while it was being read");
-    };
-    ForEachLine(forEachChunk, [&](std::string_view line) {
-        if (++lineNumber > lines)
-            throw changedWhileRead();
-        if (hasHeader && lineNumber == 1) {
-            loaded.Version = ReadHeader(line);
-            return;
-        }
-        TPropObject& o = loaded.Objects.emplace_back();
-        switch (ParseFields(o, loaded.Version, line)) {
-        case TParseError::None:
-            return;
-        case TParseError::Version:
-            throw EPropdumpError(VersionMessage(loaded.Version), static_cast<int>(lineNumber));
-        case TParseError::Format:
-            throw EPropdumpError(LineFormatMessage, static_cast<int>(lineNumber));
-        }
-    });
-    // Another program may have cut the file short between the two walks; what is left must not
-    // pass for the whole document.
-    if (lineNumber != lines)
-        throw changedWhileRead();
+    if (hasHeader) {
+        if (headerVersion == 0)
+            throw EPropdumpVersionUnknown("Unknown propdump format");
+        loaded.Version = headerVersion;
+    }
+    const uint64_t headerLines = hasHeader ? 1 : 0;
+    const uint64_t objectLines = lines - headerLines;
+
+    // No object line is shorter than nine one-digit integers with their blanks. More lines than
+    // the bytes could hold of those (a file of blank lines) mean a bad line: find the first one
+    // without asking for room for every line.
+    constexpr uint64_t ShortestObjectLine = 17;
+    if (objectLines > (counts[0].Bytes + counts[1].Bytes) / ShortestObjectLine + 1) {
+        TPropObject scratch;
+        stop = false;
+        ParseLines(source, TRange{}, {lines, 1, headerLines}, loaded.Version, stop,
+                   [&](uint64_t) -> TPropObject& {
+                       ResetFields(scratch);
+                       return scratch;
+                   });
+        throw ChangedWhileRead();
+    }
+
+    std::vector<TPropObject>& objects = loaded.Objects;
+    PrepareObjects(objects, static_cast<std::size_t>(objectLines), together);
+    TPropObject* const firstSlots = objects.data();
+    TPropObject* const secondSlots = firstSlots + (counts[0].Lines - headerLines);
+    const TPartPlan plans[2] = {{counts[0].Lines, 1, headerLines},
+                                {counts[1].Lines, counts[0].Lines + 1, 0}};
+    stop = false;
+    const TOutcomes parsed = RunSideBySide(
+        together, stop,
+        [&] {
+            ParseLines(source, parts[0], plans[0], loaded.Version, stop,
+                       [&](uint64_t i) -> TPropObject& { return firstSlots[i]; });
+        },
+        [&] {
+            ParseLines(source, parts[1], plans[1], loaded.Version, stop,
+                       [&](uint64_t i) -> TPropObject& { return secondSlots[i]; });
+        });
+    if (parsed.First)
+        std::rethrow_exception(parsed.First);
+    if (parsed.Second)
+        std::rethrow_exception(parsed.Second);
     return loaded;
 }
 
-// Formats the whole document in chunks and hands each full chunk to emit.
-template <class F>
-void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& emit) {
-    constexpr std::size_t Chunk = 1024 * 1024;
-    std::vector<char> buffer(Chunk);
-    const std::string header = "propdump version " + std::to_string(version) + "\r\n";
-    std::memcpy(buffer.data(), header.data(), header.size());
-    std::size_t used = header.size();
-    for (const TPropObject& o : objects) {
-        const std::size_t dataBytes = DataBytesToWrite(o, version);
-        const std::size_t need = MaxLineSize(o, dataBytes) + 2;
-        if (used + need > buffer.size()) {
-            emit(buffer.data(), used);
-            used = 0;
-            if (need > buffer.size())
-                buffer.resize(need);
-        }
-        char* end = PutLine(o, version, dataBytes, buffer.data() + used);
+// Appends the lines of objects [first, last) to buffer from used on, growing it as needed;
+// returns the new used size.
+std::size_t FormatLines(const TPropObject* first, const TPropObject* last, int version,
+                        std::vector<char>& buffer, std::size_t used) {
+    for (const TPropObject* o = first; o != last; ++o) {
+        const std::size_t dataBytes = DataBytesToWrite(*o, version);
+        const std::size_t need = MaxLineSize(*o, dataBytes) + 2;
+        if (used + need > buffer.size())
+            buffer.resize(std::max(2 * buffer.size(), used + need));
+        char* end = PutLine(*o, version, dataBytes, buffer.data() + used);
         *end++ = '\r';
         *end++ = '\n';
         used = static_cast<std::size_t>(end - buffer.data());
     }
-    emit(buffer.data(), used);
+    return used;
+}
+
+// Formatting the numbers costs more than writing the bytes, so a large document is formatted
+// in batches on two threads: a helper formats every second batch into a buffer of its own while
+// this thread formats and emits the others. Bytes go to emit in file order, a batch at a time,
+// and never more than two batches are held.
+template <class F>
+void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& emit) {
+    constexpr std::size_t Batch = 8192;
+    const std::string header = "propdump version " + std::to_string(version) + "\r\n";
+    std::vector<char> buffer(1024 * 1024);
+    std::memcpy(buffer.data(), header.data(), header.size());
+    const TPropObject* const all = objects.data();
+    const std::size_t batches = (objects.size() + Batch - 1) / Batch;
+    const auto batchBegin = [&](std::size_t k) { return all + std::min(k * Batch, objects.size()); };
+
+    struct TShared {
+        std::mutex Lock;
+        std::condition_variable Changed;
+        std::size_t Ready = 0; // the batch in the helper's buffer, 0 while none
+        bool Stop = false;
+        std::exception_ptr Failure;
+    } shared;
+    std::vector<char> helperBuffer;
+    std::size_t helperUsed = 0;
+    std::jthread helper;
+    if (batches >= 4)
+        helper = TryToStartThread([&] {
+            try {
+                helperBuffer.resize(1024 * 1024);
+                for (std::size_t k = 1; k < batches; k += 2) {
+                    const std::size_t used =
+                        FormatLines(batchBegin(k), batchBegin(k + 1), version, helperBuffer, 0);
+                    std::unique_lock lock(shared.Lock);
+                    helperUsed = used;
+                    shared.Ready = k;
+                    shared.Changed.notify_all();
+                    shared.Changed.wait(lock, [&] { return shared.Ready == 0 || shared.Stop; });
+                    if (shared.Stop)
+                        return;
+                }
+            } catch (...) {
+                const std::lock_guard lock(shared.Lock);
+                shared.Failure = std::current_exception();
+                shared.Changed.notify_all();
+            }
+        });
+    // Whatever ends this function, the helper is told to stop before it is joined.
+    struct TStopper {
+        TShared& Shared;
+        std::jthread& Helper;
+        ~TStopper() {
+            {
+                const std::lock_guard lock(Shared.Lock);
+                Shared.Stop = true;
+            }
+            Shared.Changed.notify_all();
+            if (Helper.joinable())
+                Helper.join();
+        }
+    } stopper{shared, helper};
+
+    const std::size_t step = helper.joinable() ? 2 : 1;
+    std::size_t used = header.size();
+    for (std::size_t k = 0; k < batches; k += step) {
+        used = FormatLines(batchBegin(k), batchBegin(k + 1), version, buffer, used);
+        emit(buffer.data(), used);
+        used = 0;
+        if (step == 1 || k + 1 == batches)
+            continue;
+        std::unique_lock lock(shared.Lock);
+        shared.Changed.wait(lock, [&] { return shared.Ready == k + 1 || shared.Failure; });
+        if (shared.Failure)
+            std::rethrow_exception(shared.Failure);
+        lock.unlock();
+        emit(helperBuffer.data(), helperUsed);
+        lock.lock();
+        shared.Ready = 0;
+        shared.Changed.notify_all();
+    }
+    if (batches == 0)
+        emit(buffer.data(), used);
 }
 
 // The set behind the two list fillers: a few thousand distinct keys asked about a million
@@ -500,12 +854,7 @@ const TPropObject& TPropdumpFile::Item(int Index) const {
 }
 
 void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version) {
-    TLoaded loaded = LoadDocument(
-        [Bytes](auto&& onChunk) {
-            if (!Bytes.empty())
-                onChunk(Bytes);
-        },
-        Version);
+    TLoaded loaded = LoadDocument(TMemorySource(Bytes), Version);
     Objects = std::move(loaded.Objects);
     FileName = Path;
     this->Version = loaded.Version;
@@ -526,14 +875,10 @@ void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
         LoadFromMemory(bytes, Path, Version);
         return;
     }
-    auto buffer = std::make_unique<char[]>(ReadBlock);
+    struct stat status {};
+    const bool regular = ::fstat(fd.Get(), &status) == 0 && S_ISREG(status.st_mode);
     TLoaded loaded = LoadDocument(
-        [&](auto&& onChunk) {
-            if (::lseek(fd.Get(), 0, SEEK_SET) != 0)
-                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
-            ReadBlocks(fd.Get(), Path, buffer.get(), onChunk);
-        },
-        Version);
+        TFileSource(fd.Get(), Path, regular ? static_cast<uint64_t>(status.st_size) : 0), Version);
     Objects = std::move(loaded.Objects);
     FileName = Path;
     this->Version = loaded.Version;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -141,6 +142,8 @@ TEST(PropdumpFileLoad, FailedLoadLeavesTheDocumentAsItWas) {
         {Header + Line1 + "\r\r" + Line2, 0, "Line format not understood", 3}, // CR CR is two breaks
         {Header + Line1 + "\n\r" + Line2, 0, "Line format not understood", 3}, // so is LF CR
         {Header + Line1 + "\r\n" + Line2 + "\r\nbad\r\n", 0, "Line format not understood", 4},
+        // more lines than the bytes could hold as objects: no room is reserved for them
+        {Header + Line1 + "\r\n" + std::string(200, '\n'), 0, "Line format not understood", 3},
         {Line1 + "\r\n", 5, "'5' is not a known propdump file version", 1},
         {Line1 + "\r\n", -1, "'-1' is not a known propdump file version", 1},
     };
@@ -217,6 +220,95 @@ TEST(PropdumpFileLoad, FileReadsLikeMemoryAcrossReadBlocks) {
         for (int i = 0; i < fromFile.Count(); ++i)
             ASSERT_EQ(fromFile.Item(i).Model, fromMemory.Item(i).Model) << "object " << i;
         EXPECT_EQ(fromFile.FileName, dir / "f");
+    }
+}
+
+namespace {
+
+// Large texts are read in two parts at once, cut at a line start near the middle. These are
+// header-less version-2 lines of equal length whose owner is their line number; bad lines and
+// a NUL byte go where a case wants them.
+constexpr int PartedLines = 16000;
+
+std::string PartedText(const std::vector<int>& bad = {}, int nulAt = 0, const char* end = "\n",
+                       std::size_t pad = 0) {
+    std::string text(pad, ' ');
+    char line[32];
+    for (int n = 1; n <= PartedLines; ++n) {
+        if (n == nulAt)
+            text += '\0';
+        const bool isBad = std::find(bad.begin(), bad.end(), n) != bad.end();
+        std::snprintf(line, sizeof line, isBad ? "%05d bad" : "%05d 0 0 0 0 0 0 0 0", n);
+        text += line;
+        text += end;
+    }
+    return text;
+}
+
+void ExpectNumbered(const TPropdumpFile& doc, int count, const std::string& where) {
+    ASSERT_EQ(doc.Count(), count) << where;
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(doc.Item(i).Owner, i + 1) << where;
+}
+
+} // namespace
+
+TEST(PropdumpFileLoad, TwoPartsReadAsOne) {
+    // Padding the first line moves the middle of the text over every byte of a line and its end.
+    for (const char* end : {"\r\n", "\n", "\r"}) {
+        for (std::size_t pad = 0; pad < 48; ++pad) {
+            TPropdumpFile doc;
+            doc.LoadFromMemory(PartedText({}, 0, end, pad), "f", 2);
+            ExpectNumbered(doc, PartedLines,
+                           testing::PrintToString(end) + " pad " + std::to_string(pad));
+        }
+    }
+
+    // A NUL byte in the first part ends the text there, whatever the second part holds.
+    TPropdumpFile doc;
+    doc.LoadFromMemory(PartedText({PartedLines - 10}, PartedLines / 2 - 100), "f", 2);
+    ExpectNumbered(doc, PartedLines / 2 - 101, "NUL in the first part");
+    doc.LoadFromMemory(PartedText({}, PartedLines - 10), "f", 2);
+    ExpectNumbered(doc, PartedLines - 11, "NUL in the second part");
+}
+
+TEST(PropdumpFileLoad, FirstBadLineOfTheFileIsNamedWhicheverPartHoldsIt) {
+    struct TCase {
+        std::vector<int> Bad;
+        int Named;
+    };
+    std::vector<TCase> cases = {
+        {{100, PartedLines - 100}, 100},
+        {{PartedLines - 100}, PartedLines - 100},
+        {{PartedLines}, PartedLines},
+        {{1, PartedLines}, 1},
+    };
+    // Around the middle, one of these lines is the last of the first part or the first of the
+    // second.
+    for (int n = PartedLines / 2 - 3; n <= PartedLines / 2 + 3; ++n) {
+        cases.push_back({{n}, n});
+        cases.push_back({{n, n + 1}, n});
+    }
+    TScratchDir dir;
+    for (const TCase& c : cases) {
+        const std::string text = PartedText(c.Bad);
+        WriteBytes(dir / "f", text);
+        for (const bool fromFile : {false, true}) {
+            const std::string where =
+                (fromFile ? "file, " : "memory, ") + testing::PrintToString(c.Bad);
+            TPropdumpFile doc = PreparedDocument();
+            try {
+                if (fromFile)
+                    doc.LoadFromFile(dir / "f", 2);
+                else
+                    doc.LoadFromMemory(text, "new", 2);
+                ADD_FAILURE() << "loaded " << where;
+            } catch (const EPropdumpError& e) {
+                EXPECT_STREQ(e.what(), "Line format not understood") << where;
+                EXPECT_EQ(e.LineNumber, c.Named) << where;
+            }
+            ExpectPrepared(doc, where);
+        }
     }
 }
 
@@ -385,7 +477,8 @@ TEST(PropdumpFileSave, SavedDocumentLoadsBackUnchanged) {
         TPropdumpFile doc;
         doc.FileName = dir / ("v" + std::to_string(version));
         doc.Version = version;
-        for (int i = 0; i < 2000; ++i) {
+        // Enough objects that a large document's lines are made in several batches at once.
+        for (int i = 0; i < 34000; ++i) {
             TPropObject& o = doc.Objects.emplace_back();
             o.Owner = static_cast<int32_t>(rng() % 7) - 3;
             o.X = static_cast<int32_t>(rng());

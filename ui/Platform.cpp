@@ -130,7 +130,15 @@ public:
         return RunFileDialog(Dialog);
     }
 
-    int RunModal(QDialog& Dialog) override { return Dialog.exec(); }
+    int RunModal(QDialog& Dialog) override {
+        const int Result = Dialog.exec();
+        // A question box closed and its dialog closed right after it can leave the window
+        // manager with no window active, and the keyboard then reaches nothing: the window the
+        // dialog was opened from takes the focus back.
+        if (QWidget* Owner = Dialog.parentWidget(); Owner && Owner->window()->isVisible())
+            Owner->window()->activateWindow();
+        return Result;
+    }
 
     void PushBusyCursor() override { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
     void PopBusyCursor() override { QGuiApplication::restoreOverrideCursor(); }

@@ -2,6 +2,7 @@
 
 #include "text/PositionInfo.h"
 #include "ui/Command.h"
+#include "ui/FormFont.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/Platform.h"
@@ -65,6 +66,8 @@ TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window)
     setWindowTitle(QStringLiteral("World Map"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(720, 600);
+    // The same face and size as every other window of the editor.
+    ApplyFormFont(*this);
 
     FitButton = new QPushButton(QStringLiteral("Fit"), this);
     FitButton->setObjectName(QStringLiteral("FitButton"));

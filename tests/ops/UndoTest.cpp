@@ -3,6 +3,8 @@
 
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
+#include "ops/HeapBytes.h"
+#include "ops/PhysicalMemory.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
 
@@ -12,6 +14,7 @@
 #include <numeric>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -212,4 +215,140 @@ TEST(UndoHistory, TheOldestStepsGoPastTheMemoryBound) {
     History.Add(Delete(Current, Many));
     EXPECT_EQ(History.UndoCount() + History.RedoCount(), 0u);
     EXPECT_EQ(History.Bytes(), 0u);
+}
+
+// Whether the document still is what its file holds, after each step of a session: a change
+// (c), undo (u), redo (r), save (s), a save that failed (f), a change no step keeps (n), the
+// oldest steps dropped for room until one is left (t), an undo that failed (x). "1" is
+// unsaved.
+TEST(UndoHistory, TheSavedMarkFollowsWhatTheFileHolds) {
+    const struct {
+        const char* Steps;
+        const char* Unsaved;
+    } Cases[] = {
+        {"c u r", "101"},
+        {"c s u r", "1010"},
+        {"c c s u u r r", "1101110"},
+        {"c u s r u", "10010"},
+        // A new change after undoing past the save: the saved state is gone for good.
+        {"c s u c u", "10111"},
+        {"c n u s", "1110"},
+        {"c s n", "101"},
+        {"c s c c t u r", "1011111"},
+        {"c c s t u r", "110010"},
+        {"c s f u r s", "101110"},
+        {"c s x r", "1011"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Steps);
+        TPropdumpFile Current = Document();
+        TPropdumpFile Empty;
+        TUndoHistory History;
+        int32_t Owner = 0;
+        std::string Unsaved;
+        for (const char* Step = Case.Steps; *Step; ++Step) {
+            switch (*Step) {
+            case ' ':
+                continue;
+            case 'c':
+                History.Add(Edit(Current, 3, [&](TPropObject& O) { O.Owner = ++Owner; }));
+                break;
+            case 'u':
+                if (History.NextUndo())
+                    History.Undo(Current);
+                break;
+            case 'r':
+                if (History.NextRedo())
+                    History.Redo(Current);
+                break;
+            case 's':
+                History.MarkSaved();
+                break;
+            case 'f':
+                History.MarkFileChanged();
+                break;
+            case 'n':
+                History.ChangeNotKept();
+                break;
+            case 't':
+                History.SetLimit(History.Bytes() / History.UndoCount());
+                History.SetLimit(TUndoHistory::DefaultLimit);
+                break;
+            case 'x':
+                EXPECT_THROW(History.Undo(Empty), std::out_of_range);
+                break;
+            }
+            Unsaved += History.IsModified() ? '1' : '0';
+        }
+        EXPECT_EQ(Unsaved, Case.Unsaved);
+    }
+}
+
+// The sizes told before a change are never below what its step then holds (else the window
+// would keep, or drop, a step it had not told the user about); a step of every object fits the
+// limit its document gets; and a deletion holds its objects packed, in well under what they
+// took in the document.
+TEST(UndoHistory, StepSizesAreKnownBeforeAndFitTheirDocument) {
+    TPropdumpFile Original = Document();
+    Original.Objects.shrink_to_fit();
+    const std::size_t DocumentBytes = HeapBytesOf(Original);
+    const auto Deleting = [](std::size_t Every) {
+        return [Every](TPropdumpFile& D) {
+            TDeletion Deletion(D);
+            for (std::size_t i = 0; i < D.Objects.size(); i += Every)
+                Deletion.Mark(static_cast<int>(i));
+            const std::size_t Told = DeletionStepBytes(Deletion);
+            return std::pair(Told, CommitDeletion(Deletion));
+        };
+    };
+    const auto Editing = [](const TBulkEdit& Edit) {
+        return [Edit](TPropdumpFile& D) {
+            const std::size_t Told = BulkEditStepBytes(Edit, D.Objects);
+            return std::pair(Told, ApplyBulkEdit(D, Edit));
+        };
+    };
+    const struct {
+        const char* Name;
+        std::function<std::pair<std::size_t, std::unique_ptr<TUndoStep>>(TPropdumpFile&)> Change;
+    } Cases[] = {
+        {"delete all", Deleting(1)},
+        {"delete every other", Deleting(2)},
+        {"delete every seventh", Deleting(7)},
+        {"every owner", Editing(TBulkEdit::ReplaceOwner(-1, 8))},
+        {"one model", Editing(TBulkEdit::ReplaceModel("a long model name of a tree", "x"))},
+        {"normalize", Editing(TBulkEdit::Normalize())},
+        {"denormalize", Editing(TBulkEdit::Denormalize())},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        TPropdumpFile Current = Original;
+        const auto [Told, Step] = Case.Change(Current);
+        ASSERT_NE(Step, nullptr);
+        EXPECT_GE(Told, Step->HeapBytes());
+        EXPECT_LE(Step->HeapBytes(), DocumentBytes);
+        if (Step->Kind() != TChangeKind::Deletion)
+            continue;
+        std::size_t Removed = 0;
+        for (const TPropObject& Object : Original.Objects)
+            Removed += sizeof(TPropObject) + HeapBytesOf(Object);
+        Removed = Removed * Step->Count() / Original.Objects.size();
+        EXPECT_LT(Step->HeapBytes(), Removed / 2);
+    }
+}
+
+TEST(UndoHistory, TheLimitFollowsTheDocumentAndTheMachine) {
+    constexpr std::size_t MiB = std::size_t{1} << 20;
+    const struct {
+        std::size_t Document, Machine, Limit;
+    } Cases[] = {
+        {1 * MiB, 0, 512 * MiB},
+        {2048 * MiB, 0, 2048 * MiB},
+        {2048 * MiB, 24576 * MiB, 2048 * MiB},
+        {2048 * MiB, 4096 * MiB, 1024 * MiB},
+        {0, 1024 * MiB, 256 * MiB},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(TUndoHistory::LimitFor(Case.Document, Case.Machine), Case.Limit)
+            << Case.Document / MiB << " MiB on " << Case.Machine / MiB << " MiB";
+    EXPECT_GT(PhysicalMemoryBytes(), 0u);
 }

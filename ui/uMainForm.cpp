@@ -113,13 +113,21 @@ public:
 // Ctrl+K deletes to the end of the line). In this window the window's commands come first: a box
 // is refused every key that an enabled command of the window is bound to, so the key reaches that
 // command. A disabled command leaves its key to the box, and select-all stays in the box's menu.
+// Close is the exception: its Ctrl+K is what Linux users press in a box to delete to the end of
+// the line, and it must never close the document from there, so in a box it is the box's key
+// alone (which does nothing where the desktop binds it to nothing).
 class TWindowShortcutsFirst : public QObject {
 public:
-    explicit TWindowShortcutsFirst(QWidget* Window) : QObject(Window), Window(Window) {}
+    TWindowShortcutsFirst(QWidget* Window, const QAction* BoxFirst)
+        : QObject(Window), Window(Window), BoxFirst(BoxFirst) {}
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         if (Event->type() != QEvent::ShortcutOverride)
             return QObject::eventFilter(Watched, Event);
         const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
+        if (qobject_cast<QLineEdit*>(Watched) && BoxFirst->shortcut() == Pressed) {
+            Event->accept();
+            return true;
+        }
         for (const QAction* Action : Window->actions()) {
             if (Action->isEnabled() && Action->shortcut() == Pressed) {
                 LeaveMenuBar(Watched);
@@ -143,6 +151,7 @@ private:
     }
 
     QWidget* Window;
+    const QAction* BoxFirst;
 };
 
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
@@ -268,7 +277,8 @@ QListView* AddStringList(QWidget* Parent, const char* Name, QStringListModel*& I
 
 TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QString::fromLatin1(ApplicationTitle));
+    // Qt shows the placeholder as "*" while the document has unsaved changes, and not otherwise.
+    setWindowTitle(QString::fromLatin1(ApplicationTitle) + QStringLiteral("[*]"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -308,7 +318,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindSearchHandlers();
     SetUpKeyboardAndScreenReader();
 
-    auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
+    auto* ShortcutsFirst = new TWindowShortcutsFirst(this, CloseFile);
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(ShortcutsFirst);
     // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
@@ -608,6 +618,8 @@ void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
 }
 
 void TMainForm::OpenFileExecute() {
+    if (!QuerySaveChanges())
+        return;
     const QString Path = Platform().GetOpenFileName(this);
     if (Path.isEmpty())
         return;
@@ -643,7 +655,16 @@ void TMainForm::OpenFileNamed(const QString& Path) {
 }
 
 void TMainForm::SaveFileExecute() {
-    Propdump.Save();
+    try {
+        Propdump.Save();
+    } catch (...) {
+        // The file may have been written in part: it may no longer hold what was last saved.
+        UndoHistory.MarkFileChanged();
+        ShowHistory();
+        throw;
+    }
+    UndoHistory.MarkSaved();
+    ShowHistory();
     Platform().PlaySound(TSoundKind::Asterisk);
 }
 
@@ -672,7 +693,7 @@ void TMainForm::SaveFileAsExecute() {
 }
 
 void TMainForm::CloseFileExecute() {
-    if (Propdump.FileName.empty())
+    if (Propdump.FileName.empty() || !QuerySaveChanges())
         return;
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
@@ -731,6 +752,12 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
         // The walk stops at its next step; the window closes when the command has ended.
         Platform().SetShuttingDown(true);
         CloseWhenLoopsEnd = true;
+        Event->ignore();
+        return;
+    }
+    if (!MayClose()) {
+        // A walk stopped for the closing does not stop the next one.
+        Platform().SetShuttingDown(false);
         Event->ignore();
         return;
     }

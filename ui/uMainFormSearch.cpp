@@ -244,8 +244,23 @@ void TMainForm::DeleteSearchResultsExecute() {
         TLongLoop Loop(*this, SearchResults->RowCount());
         try {
             TDeletion Deletion(Propdump);
-            if (MarkFoundObjects(Deletion, *SearchResults, Loop))
-                RecordChange([&Deletion] { return CommitDeletion(Deletion); });
+            if (MarkFoundObjects(Deletion, *SearchResults, Loop)) {
+                switch (AskRecording(DeletionStepBytes(Deletion))) {
+                case TRecording::Keep: {
+                    // Made first: should there be no memory for it, nothing is deleted.
+                    std::unique_ptr<TUndoStep> Step = CommitDeletion(Deletion);
+                    RecordChange([&Step] { return std::move(Step); });
+                    break;
+                }
+                case TRecording::DoNotKeep:
+                    Deletion.Commit();
+                    RecordUnkeptChange();
+                    break;
+                case TRecording::Cancel:
+                    // The marks come off with the deletion; the results stay as they were.
+                    return;
+                }
+            }
         } catch (...) {
             Failure = std::current_exception();
         }

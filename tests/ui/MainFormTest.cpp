@@ -36,6 +36,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeView>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -161,7 +162,9 @@ private slots:
 
     void startState() {
         QCOMPARE(Form->objectName(), QStringLiteral("MainForm"));
-        QCOMPARE(Form->windowTitle(), QStringLiteral("propdump editor"));
+        // The title as the window manager shows it, without Qt's mark for unsaved changes.
+        Form->winId();
+        QCOMPARE(Form->windowHandle()->title(), QStringLiteral("propdump editor"));
         QCOMPARE(Form->centralWidget()->size(), QSize(705, 370));
         QCOMPARE(Form->PageControl1->count(), 4);
         QCOMPARE(Form->PageControl1->tabText(Form->PageControl1->currentIndex()),
@@ -294,10 +297,24 @@ private slots:
             Widget->setFocus();
             QVERIFY2(Widget->hasFocus(), qPrintable(Widget->objectName()));
             for (QAction* Command : Commands) {
+                // Except Close: in a text box Ctrl+K deletes to the end of the line, on the
+                // desktops that bind it so, and never closes the document.
+                auto* Box = qobject_cast<QLineEdit*>(Widget);
+                const bool BoxKeeps = Box && Command == Form->CloseFile;
+                if (Box) {
+                    Box->setText("abcd");
+                    Box->setCursorPosition(2);
+                }
                 QSignalSpy Ran(Command, &QAction::triggered);
                 QTest::keySequence(Widget, Command->shortcut());
-                QVERIFY2(Ran.size() == 1,
+                QVERIFY2(Ran.size() == (BoxKeeps ? 0 : 1),
                          qPrintable(Widget->objectName() + ' ' + Command->objectName()));
+                if (!BoxKeeps)
+                    continue;
+                QVERIFY(!Form->Propdump.FileName.empty());
+                const bool Deletes = QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine)
+                                         .contains(Command->shortcut());
+                QCOMPARE(Box->text(), QString(Deletes ? "ab" : "abcd"));
             }
         }
 
@@ -383,24 +400,6 @@ private slots:
         QVERIFY(QDir::match(Files->nameFilters(), "README"));
         QVERIFY(QDir::match(Files->nameFilters(), "a.b"));
         QCOMPARE(Name->text(), QStringLiteral("out.pd"));
-    }
-
-    void exitWithUnsavedEditsClosesWithoutAsking() {
-        const QString Path = PathOf("edited.pd");
-        const QByteArray Saved = Lines({"propdump version 3", Line3(1, "a")});
-        WriteFile(Path, Saved);
-        for (const bool ThroughExit : {true, false}) {
-            Open(Path);
-            Form->Propdump.Item(0).Owner = 99;
-            Form->show();
-            if (ThroughExit)
-                Click("ExitApp");
-            else
-                QVERIFY(Form->close());
-            QVERIFY(!Form->isVisible());
-            QVERIFY(Fake->Log.isEmpty());
-            QCOMPARE(ReadFile(Path), Saved);
-        }
     }
 
     void openCancelledChangesNothing() {

@@ -43,6 +43,7 @@
 #include <algorithm>
 #include <iterator>
 #include <numeric>
+#include <stdexcept>
 
 namespace {
 
@@ -635,6 +636,8 @@ void TMainForm::OpenFileNamed(const QString& Path) {
         LoadAndRefresh(File, 0);
     } catch (const EPropdumpVersionUnknown&) {
         AskVersion = true;
+    } catch (const std::exception& Error) {
+        throw std::runtime_error(LoadErrorText(Path, Error).toStdString());
     }
     if (!AskVersion)
         return;
@@ -645,12 +648,11 @@ void TMainForm::OpenFileNamed(const QString& Path) {
     const int Version = Dialog.SelectedVersion();
     try {
         LoadAndRefresh(File, Version);
-    } catch (const EPropdumpError& Error) {
+    } catch (const std::exception& Error) {
         // With no version chosen the first line fails for the version, not for what it holds;
         // its line number would only mislead.
-        if (Version >= 2 && Version <= 4)
-            throw;
-        throw EPropdumpError(Error.what());
+        throw std::runtime_error(
+            LoadErrorText(Path, Error, Version >= 2 && Version <= 4).toStdString());
     }
 }
 
@@ -713,7 +715,11 @@ void TMainForm::RevertFileExecute() {
     ActionList1->Execute(ClearSearchResults);
     // A copy: the load assigns the document's own file name.
     const std::string File = Propdump.FileName;
-    LoadAndRefresh(File, 0);
+    try {
+        LoadAndRefresh(File, 0);
+    } catch (const std::exception& Error) {
+        throw std::runtime_error(LoadErrorText(DecodeFileName(File), Error).toStdString());
+    }
 }
 
 void TMainForm::ExitAppExecute() {

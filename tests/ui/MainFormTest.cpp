@@ -39,7 +39,9 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <exception>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -447,7 +449,7 @@ private slots:
         // Never saved with a header, so reverting cannot tell the version.
         Fake->Reset();
         AnswerRevert(QMessageBox::Yes);
-        QCOMPARE(Fake->Errors, QStringList({"Unknown propdump format."}));
+        QCOMPARE(Fake->Errors, QStringList({"Cannot read \"noheader.pd\": Unknown propdump format."}));
         QCOMPARE(Form->Propdump.Count(), 2);
 
         // Saving writes the header; from then on Revert works.
@@ -480,7 +482,9 @@ private slots:
             Dialog.OkButton->click();
             return Dialog.result();
         });
-        QCOMPARE(Fake->Errors, QStringList({"'1' is not a known propdump file version."}));
+        QCOMPARE(Fake->Errors,
+                 QStringList({"Cannot read \"nochoice.pd\": '1' is not a known propdump file "
+                              "version."}));
         QCOMPARE(Form->FileNameText(), First);
         QCOMPARE(Form->Propdump.FileName, First.toStdString());
         QCOMPARE(Form->Propdump.Count(), 1);
@@ -499,7 +503,8 @@ private slots:
 
         // Cursor back and the sound first, then the error.
         QCOMPARE(Fake->Log, QStringList({"cursor push", "cursor pop", "sound Asterisk",
-                                         "error Line format not understood (line 4)."}));
+                                         "error Cannot read \"broken.pd\", line 4: Line "
+                                         "format not understood."}));
         QCOMPARE(Fake->CursorDepth, 0);
         QCOMPARE(Form->FileNameText(), Good);
         QCOMPARE(Form->Propdump.FileName, Good.toStdString());
@@ -614,6 +619,33 @@ private slots:
         QFETCH(int, Line);
         QFETCH(QString, Shown);
         QCOMPARE(ErrorDisplayText(Message, Line), Shown);
+    }
+
+    // A load error names the file without its folder, and its line with thousands separators.
+    void loadErrorNamesTheFile() {
+        const QString Path = "/data/worlds/world.pd";
+        const struct {
+            std::exception_ptr Error;
+            bool WithLine;
+            QString Shown;
+        } Cases[] = {
+            {std::make_exception_ptr(EPropdumpError("Line format not understood", 1000002)), true,
+             "Cannot read \"world.pd\", line 1,000,002: Line format not understood."},
+            {std::make_exception_ptr(EPropdumpError("'1' is not a known propdump file version", 1)),
+             false, "Cannot read \"world.pd\": '1' is not a known propdump file version."},
+            {std::make_exception_ptr(EPropdumpError("File contains no data")), true,
+             "Cannot read \"world.pd\": File contains no data."},
+            {std::make_exception_ptr(std::system_error(
+                 ENOENT, std::generic_category(), "Cannot open file \"/data/worlds/world.pd\"")),
+             true, "Cannot read \"world.pd\": No such file or directory."},
+        };
+        for (const auto& Case : Cases) {
+            try {
+                std::rethrow_exception(Case.Error);
+            } catch (const std::exception& Error) {
+                QCOMPARE(ErrorDisplayText(LoadErrorText(Path, Error, Case.WithLine)), Case.Shown);
+            }
+        }
     }
 
     void commandWrapperShowsEveryError() {

@@ -320,12 +320,16 @@ std::size_t NumberSize(std::size_t Value) {
 
 // Numbers as four bytes each, texts and data as their length and their bytes.
 void AppendEncoded(std::string& Out, const TPropObject& Object, unsigned Fields) {
+    // The numbers in one append: a deletion packs millions of objects.
+    char Numbers[4 * NumberCount];
+    std::size_t Size = 0;
     for (unsigned Field = 0; Field < NumberCount; ++Field)
         if (Fields & (1u << Field)) {
             const auto Value = static_cast<uint32_t>(Object.*NumberFields[Field]);
             for (unsigned Byte = 0; Byte < 4; ++Byte)
-                Out += static_cast<char>(Value >> (8 * Byte));
+                Numbers[Size++] = static_cast<char>(Value >> (8 * Byte));
         }
+    Out.append(Numbers, Size);
     for (unsigned Field = 0; Field < TextCount; ++Field)
         if (Fields & (1u << (NumberCount + Field)))
             AppendBytes(Out, Object.*TextFields[Field]);
@@ -352,9 +356,11 @@ std::string Encode(const TPropObject& Object, unsigned Fields) {
 void Decode(const std::string& In, std::size_t& At, unsigned Fields, TPropObject& Object) {
     for (unsigned Field = 0; Field < NumberCount; ++Field)
         if (Fields & (1u << Field)) {
+            if (At > In.size() || In.size() - At < 4)
+                throw std::out_of_range("An undo record ends in the middle of a number");
             uint32_t Value = 0;
             for (unsigned Byte = 0; Byte < 4; ++Byte)
-                Value |= static_cast<uint32_t>(static_cast<uint8_t>(In.at(At++))) << (8 * Byte);
+                Value |= static_cast<uint32_t>(static_cast<uint8_t>(In[At++])) << (8 * Byte);
             Object.*NumberFields[Field] = static_cast<int32_t>(Value);
         }
     for (unsigned Field = 0; Field < TextCount; ++Field)

@@ -190,10 +190,9 @@ bool TMainForm::QuerySaveChanges() {
     const QString Name = QFileInfo(FullFileName).fileName();
     QMessageBox::StandardButton Answer = QMessageBox::Cancel;
     try {
-        Answer = BeepMessageDlg(this, QStringLiteral("Save changes to \"%1\"?").arg(Name),
-                                TMsgDlgType::Confirmation,
-                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, 0,
-                                QMessageBox::Cancel);
+        Answer = BeepMessageDlg(
+            this, QStringLiteral("Save changes to \"%1\"?").arg(Name), TMsgDlgType::Confirmation,
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, 0, QMessageBox::Cancel);
     } catch (...) {
         AskingToSave = false;
         throw;

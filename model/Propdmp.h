@@ -20,6 +20,9 @@ public:
     int LineNumber;
 };
 
+// A NUL byte followed by more than NUL bytes: an EPropdumpError of its line.
+inline constexpr char NulByteMessage[] = "NUL byte: the file cannot be read past it";
+
 // Raised when a file has no valid "propdump version %d" header; the caller asks for a version.
 class EPropdumpVersionUnknown : public std::runtime_error {
 public:

@@ -66,10 +66,16 @@ public:
 // Receives the bytes of a new file piece by piece, in order.
 using TByteSink = std::function<void(const char* Data, std::size_t Size)>;
 
-// Gives FileName the bytes that Produce hands to its sink. The old file stays whole until the new
-// one is complete on disk: a complete file is written beside it and renamed over it, so a failure
-// at any point leaves the old file as it was. A symbolic link is followed and its target
-// replaced; the old file's permissions are kept; a device or pipe is written to directly; a file
-// the user may not write is refused. File errors are std::system_error naming FileName.
+// Gives FileName the bytes that Produce hands to its sink, and nothing else of the file changes:
+// its owner, group, mode, access ACL, extended attributes and other names stay. The old file
+// stays whole until the new one is complete on disk: a complete file is written beside it, given
+// all the old one carries and renamed over it, so a failure at any point (Ctrl+C, SIGTERM and
+// SIGHUP included, which remove the new file) leaves the old file as it was. Where a renamed file
+// could not stand in for the old one (a file with several names, a folder the user may not write,
+// something the new file cannot be given) the bytes are made whole in memory and written over the
+// old ones in place, with room for them taken first and those signals held back until they are
+// on disk. A symbolic link is followed and its target replaced; a device or pipe is written to
+// directly; a file the user may not write is refused. File errors are std::system_error naming
+// FileName, and the folder when it is the reason.
 void SaveFileAtomically(const std::string& FileName, TFileWriter& Writer,
                         const std::function<void(const TByteSink& Sink)>& Produce);

@@ -91,9 +91,8 @@ public:
     // The same, from bytes already in memory.
     void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version);
 
-    // Writes a complete new file beside FileName and renames it over the old one, so a failure
-    // at any point leaves the old file as it was. A symbolic link is followed and its target
-    // replaced; the old file's permissions are kept; a device or pipe is written to directly.
+    // Gives FileName the new content through SaveFileAtomically: a failure at any point leaves
+    // the old file as it was, and the file keeps everything it carries besides its bytes.
     // Refuses (EPropdumpError, nothing written) a version outside 2..4 when there are objects,
     // and a model name holding a line break. File errors are std::system_error.
     void Save();

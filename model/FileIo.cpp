@@ -33,6 +33,14 @@ void TPosixFileWriter::Write(int Fd, const char* Data, std::size_t Size) {
     }
 }
 
+TFileIdentity IdentifyFile(const std::string& Path) {
+    struct stat status {};
+    if (::stat(Path.c_str(), &status) != 0)
+        return {};
+    return {true, S_ISREG(status.st_mode), static_cast<uint64_t>(status.st_dev),
+            static_cast<uint64_t>(status.st_ino)};
+}
+
 namespace {
 
 std::string DirectoryOf(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,18 @@ class TPosixFileWriter : public TFileWriter {
 public:
     void Write(int Fd, const char* Data, std::size_t Size) override;
 };
+
+// What a path names, symbolic links followed.
+struct TFileIdentity {
+    bool Exists = false;
+    bool Regular = false; // a plain file, not a folder, device or pipe
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    bool SameFileAs(const TFileIdentity& Other) const {
+        return Exists && Other.Exists && Device == Other.Device && Inode == Other.Inode;
+    }
+};
+TFileIdentity IdentifyFile(const std::string& Path);
 
 // Receives the bytes of a new file piece by piece, in order.
 using TByteSink = std::function<void(const char* Data, std::size_t Size)>;

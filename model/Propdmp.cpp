@@ -19,6 +19,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -357,14 +358,19 @@ void UnescapeLineBreaks(std::string& Text) {
         c = UnescapeTable[static_cast<unsigned char>(c)];
 }
 
+std::optional<int> HeaderLineVersion(std::string_view Line) {
+    int32_t version = 0;
+    if (Sscanf(Line, "propdump version %d", {&version}) != 1)
+        return std::nullopt;
+    return version;
+}
+
 namespace {
 
 // The version a header line names; 0 when the line is no header of a known version.
 int HeaderVersion(std::string_view line) {
-    int32_t version = 0;
-    if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
-        return 0;
-    return version;
+    const std::optional<int> version = HeaderLineVersion(line);
+    return version && IsKnownVersion(*version) ? *version : 0;
 }
 
 EPropdumpError ChangedWhileRead() {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -70,6 +71,9 @@ public:
 
 std::string EscapeLineBreaks(std::string_view Source);
 void UnescapeLineBreaks(std::string& Text);
+
+// The number a "propdump version N" line names, known version or not; nullopt for any other line.
+std::optional<int> HeaderLineVersion(std::string_view Line);
 
 class TPropdumpFile {
 public:

@@ -102,25 +102,20 @@ bool TObjectSource::ReadMore(TReadBuffer& Into) {
         return false;
     const std::size_t Old = Into.Size();
     char* const Room = Into.Extend(ReadBlock);
-    ssize_t Got;
-    do
-        Got = ::read(File.Get(), Room, ReadBlock);
-    while (Got < 0 && errno == EINTR);
-    if (Got < 0)
-        ThrowFileError(errno, "Cannot read file \"" + DisplayName + "\"");
-    Into.Resize(Old + static_cast<std::size_t>(Got));
-    BytesRead += static_cast<uint64_t>(Got);
+    const std::size_t Got = ReadFile(File.Get(), Room, ReadBlock, DisplayName);
+    Into.Resize(Old + Got);
+    BytesRead += Got;
     Progress.Update(BytesRead);
     if (Got == 0) {
         AtEnd = true;
         Progress.Erase();
         return false;
     }
-    if (const void* Nul = std::memchr(Room, '\0', static_cast<std::size_t>(Got))) {
+    if (const void* Nul = std::memchr(Room, '\0', Got)) {
         const auto Text = static_cast<std::size_t>(static_cast<const char*>(Nul) - Room);
         Into.Resize(Old + Text);
-        NulLinePending = !OnlyNulBytesFollow(
-            std::string_view(static_cast<const char*>(Nul), static_cast<std::size_t>(Got) - Text));
+        NulLinePending =
+            !OnlyNulBytesFollow(std::string_view(static_cast<const char*>(Nul), Got - Text));
         AtEnd = true;
         Progress.Erase();
     }
@@ -133,16 +128,12 @@ bool TObjectSource::OnlyNulBytesFollow(std::string_view Rest) {
         return false;
     const auto Buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
     for (;;) {
-        ssize_t Got = ::read(File.Get(), Buffer.get(), ReadBlock);
-        if (Got < 0 && errno == EINTR)
-            continue;
-        if (Got < 0)
-            ThrowFileError(errno, "Cannot read file \"" + DisplayName + "\"");
+        const std::size_t Got = ReadFile(File.Get(), Buffer.get(), ReadBlock, DisplayName);
         if (Got == 0)
             return true;
-        BytesRead += static_cast<uint64_t>(Got);
+        BytesRead += Got;
         Progress.Update(BytesRead);
-        if (!AllNul(std::string_view(Buffer.get(), static_cast<std::size_t>(Got))))
+        if (!AllNul(std::string_view(Buffer.get(), Got)))
             return false;
     }
 }

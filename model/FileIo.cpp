@@ -20,6 +20,16 @@ void ThrowFileError(int error, const std::string& what) {
     throw std::system_error(error, std::generic_category(), what);
 }
 
+std::size_t ReadFile(int Fd, char* Buffer, std::size_t Size, const std::string& Name) {
+    for (;;) {
+        const ssize_t n = ::read(Fd, Buffer, Size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            ThrowFileError(errno, "Cannot read file \"" + Name + "\"");
+    }
+}
+
 void TPosixFileWriter::Write(int Fd, const char* Data, std::size_t Size) {
     while (Size > 0) {
         const ssize_t n = ::write(Fd, Data, Size);

@@ -45,18 +45,14 @@ private:
 
 constexpr std::size_t ReadBlock = 256 * 1024;
 
+// Reads up to Size bytes into Buffer; 0 at the end of the file. Errors name the file Name.
+std::size_t ReadFile(int Fd, char* Buffer, std::size_t Size, const std::string& Name);
+
 // Hands the file's bytes over block by block; false from onChunk stops the reading.
 template <class F> void ReadBlocks(int fd, const std::string& path, char* buffer, F&& onChunk) {
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, ReadBlock);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowFileError(errno, "Cannot read file \"" + path + "\"");
-        }
-        if (n == 0 || !onChunk(std::string_view(buffer, static_cast<std::size_t>(n))))
+    for (std::size_t n; (n = ReadFile(fd, buffer, ReadBlock, path)) != 0;)
+        if (!onChunk(std::string_view(buffer, n)))
             return;
-    }
 }
 
 class TPosixFileWriter : public TFileWriter {

@@ -921,8 +921,8 @@ void TPropdumpFile::Save() {
 namespace {
 
 // What would not read back as written, or null. A line break inside a model name would split the
-// object's line (the other two texts are escaped, the model name cannot be), and the reader takes
-// a NUL byte for the end of the file.
+// object's line (the other two texts are escaped, the model name cannot be), and a NUL byte would
+// make the file unreadable past it.
 const char* UnsavableText(const TPropObject& o) {
     if (o.Model.find_first_of("\r\n") != std::string::npos)
         return "a line break in its model name";

@@ -3,6 +3,7 @@
 // are gone or are folders, a line of 100 MB and a file of ten million lines.
 
 #include "model/Propdmp.h"
+#include "tests/model/ChildUser.h"
 #include "tests/model/ScratchFiles.h"
 
 #include <gtest/gtest.h>
@@ -44,55 +45,6 @@ constexpr bool UnderAddressSanitizer = false;
 #else
 constexpr bool UnderAddressSanitizer = false;
 #endif
-
-// Root ignores file permissions, so permission cases run in a child that has become "nobody".
-constexpr uid_t Nobody = 65534;
-
-uid_t ChildUser() {
-    return ::geteuid() == 0 ? Nobody : ::geteuid();
-}
-
-// Hands the folder (and the named files in it) to the user the child process runs as.
-void GiveToChildUser(const TScratchDir& dir, const std::vector<std::string>& names = {}) {
-    ASSERT_EQ(::chown(dir.Path.c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
-    for (const std::string& name : names)
-        ASSERT_EQ(::chown((dir / name).c_str(), ChildUser(), static_cast<gid_t>(-1)), 0);
-}
-
-// Outcomes a child reports through its exit status.
-enum TChildResult {
-    Saved = 0,
-    FailedAsExpected = 1,
-    FailedOtherwise = 2,
-    WrongMessage = 3,
-    CannotDropPrivileges = 4,
-    Unexpected = 5,
-};
-
-// Runs Body in a forked child, as "nobody" when the test runs as root, and returns its result.
-int RunAsChildUser(const std::function<int()>& Body) {
-    std::cout.flush();
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        throw std::system_error(errno, std::generic_category(), "fork");
-    if (pid == 0) {
-        int result = Unexpected;
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) {
-            result = CannotDropPrivileges;
-        } else {
-            try {
-                result = Body();
-            } catch (...) {
-                result = Unexpected;
-            }
-        }
-        ::_exit(result);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Saves Doc and sorts the outcome: the file error with Error whose message names the file.
 int SaveExpectingError(TPropdumpFile& Doc, int Error) {
@@ -182,7 +134,6 @@ TEST(FileFault, SaveWithoutWritePermission) {
               FailedAsExpected);
     EXPECT_EQ(ReadBytes(dir / "readonly"), "old contents");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"f", "readonly"}));
-
 }
 
 TEST(FileFault, SaveToAPlaceThatCannotHoldAFile) {

@@ -3,6 +3,7 @@
 // written over in place, and that write is safe from a full disk and from the ending signals.
 
 #include "model/Propdmp.h"
+#include "tests/model/ChildUser.h"
 #include "tests/model/ScratchFiles.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include <grp.h>
 #include <sys/acl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -83,38 +83,6 @@ void Shell(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// Root ignores permissions; the cases about them run in a child that has become "nobody".
-constexpr uid_t Nobody = 65534;
-
-uid_t ChildUser() {
-    return ::geteuid() == 0 ? Nobody : ::geteuid();
-}
-
-gid_t ChildGroup() {
-    return ::geteuid() == 0 ? Nobody : ::getegid();
-}
-
-// Runs Body in a forked child, as "nobody" when the test runs as root; true when Body returned
-// true there.
-bool InChild(const std::function<bool()>& Body, bool AsNobody) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        bool ok = false;
-        if (!AsNobody || ::geteuid() != 0 ||
-            (::setgroups(0, nullptr) == 0 && ::setgid(Nobody) == 0 && ::setuid(Nobody) == 0)) {
-            try {
-                ok = Body();
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "%s\n", e.what());
-            }
-        }
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TPropdumpFile NewDocument(const std::string& fileName, int objects = 20) {
     TPropdumpFile doc;
     doc.LoadFromMemory("propdump version 2\r\n", fileName, 0);
@@ -153,9 +121,9 @@ TEST(SaveKeeps, WhatTheFileCarries) {
         {"extended attributes",
          [](const TScratchDir& d) {
              Shell("setfattr -n user.origin -v world1 " + d / "f" +
-                 " && setfattr -n user.bytes -v "
-                 "0x00ff00 " +
-                 d / "f" + " && setfattr -n user.empty " + d / "f");
+                   " && setfattr -n user.bytes -v "
+                   "0x00ff00 " +
+                   d / "f" + " && setfattr -n user.empty " + d / "f");
          },
          false, false},
         {"a folder's default ACL does not reach the file",
@@ -174,7 +142,7 @@ TEST(SaveKeeps, WhatTheFileCarries) {
         {"another user's file the user may write",
          [](const TScratchDir& d) {
              Shell("setfacl -m u:nobody:rw " + d / "f" + " && setfacl -m u:nobody:rwx " +
-                 d.Path.string());
+                   d.Path.string());
          },
          true, true, true},
     };
@@ -189,13 +157,15 @@ TEST(SaveKeeps, WhatTheFileCarries) {
         const ino_t inode = Inode(dir / "f");
         const std::vector<std::string> entries = dir.Entries();
         const TPropdumpFile doc = NewDocument(dir / "f");
-        EXPECT_TRUE(InChild(
-            [&] {
-                TPropdumpFile copy = doc;
-                copy.Save();
-                return true;
-            },
-            c.AsNobody));
+        TPropdumpFile copy = doc;
+        if (c.AsNobody)
+            EXPECT_EQ(RunAsChildUser([&] {
+                          copy.Save();
+                          return int{Saved};
+                      }),
+                      Saved);
+        else
+            copy.Save();
         EXPECT_EQ(ReadBytes(dir / "f"), SavedBytes(doc));
         EXPECT_EQ(Carried(dir / "f"), before);
         EXPECT_EQ(Inode(dir / "f") == inode, c.InPlace);

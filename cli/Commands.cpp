@@ -300,7 +300,9 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                 Totals.Loss += Result.Loss;
             });
         BeforeCommit(Source, Totals);
-        if (Replacing && Totals.Changed == 0 && Version == Source.Version())
+        // A conversion to the file's own version still gives a file without a header its header.
+        if (Replacing && Totals.Changed == 0 && Version == Source.Version() &&
+            (OutVersion == 0 || Source.HeaderLines() == 1))
             throw TNothingChanged();
     };
 

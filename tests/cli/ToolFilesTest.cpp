@@ -112,6 +112,16 @@ TEST(PropdumpToolFiles, RewriteThatChangesNothingLeavesTheFileAlone) {
         {{"convert", "--to-version", "4"},
          "Objects converted: 0 (the file is of version 4 already; it is left as it was)\n"},
     };
+    // Converted to its own version, a file without a header gets one.
+    {
+        TScratchDir Dir;
+        WriteBytes(Dir / "f.pd", "5 1 0 0 0 0 0 0 0 8 0 0 0 tree.rwx\r\n");
+        EXPECT_EQ(
+            RunTool({"convert", Dir / "f.pd", "--file-version", "4", "--to-version", "4"}).Out,
+            "Objects converted: 1\n");
+        EXPECT_EQ(ReadBytes(Dir / "f.pd"), "propdump version 4\r\n5 1 0 0 0 0 0 0 0 8 0 0 0 "
+                                           "tree.rwx\r\n");
+    }
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Args[0]);
         TScratchDir Dir;

@@ -2,6 +2,7 @@
 
 #include "cli/Errors.h"
 #include "cli/ObjectStream.h"
+#include "cli/Progress.h"
 #include "cli/TextCodec.h"
 #include "model/FileIo.h"
 #include "ops/BulkEdit.h"
@@ -27,8 +28,10 @@
 namespace {
 
 void WriteOut(std::string_view Text) {
-    if (!Text.empty())
-        std::fwrite(Text.data(), 1, Text.size(), stdout);
+    if (Text.empty())
+        return;
+    TProgress::EraseShown();
+    std::fwrite(Text.data(), 1, Text.size(), stdout);
 }
 
 void FlushOut() {
@@ -78,8 +81,8 @@ int RunInfo(const TInvocation& Invocation) {
         },
         StopAtBadLine(Source.Name()), [](const TBatch&, TNoResult&) {});
     TSummary Total;
-    for (const TPerWorker<TSummary>& Part : Summaries)
-        Total.Merge(Part.Value);
+    for (TPerWorker<TSummary>& Part : Summaries)
+        Total.Merge(std::move(Part.Value));
 
     std::string Text = "Version: " + std::to_string(Source.Version()) + '\n';
     Text += Counted("Objects: ", Total.Objects()) + '\n';
@@ -238,23 +241,44 @@ struct TRewritten {
     uint64_t Objects = 0; // objects written
     uint64_t Changed = 0;
     TVersionLoss Loss;
+    bool Untouched = false; // nothing would change, so nothing was written
 };
 
 // Nothing matched where something had to: nothing is written.
 struct TNothingFound {};
+// The file would get back what it holds: it is left as it was.
+struct TNothingChanged {};
 
 bool ToStandardOutput(const TInvocation& Invocation) {
     return Invocation.Output == "-" || (Invocation.Output.empty() && Invocation.File == "-");
+}
+
+// Whether the result replaces the file it is read from.
+bool InPlace(const TInvocation& Invocation) {
+    if (Invocation.DryRun || ToStandardOutput(Invocation) || Invocation.File == "-")
+        return false;
+    return Invocation.Output.empty() ||
+           IdentifyFile(Invocation.Output).SameFileAs(IdentifyFile(Invocation.File));
 }
 
 // Streams every object through Edit(Object, Result), which changes it as the command does and
 // returns whether it stays, and writes what stays in version OutVersion (0: the file's own) as
 // the window's Save would: the header line, then every object's line, each ended by CR LF. The
 // target is replaced only once the whole new file is on disk; BeforeCommit sees the totals first
-// and may still refuse by raising.
+// and may still refuse by raising. A file rewritten in place that would change in nothing (no
+// object changed, the same version) is not written at all: it keeps its inode and its time.
 template <class TEdit, class TBeforeCommit>
 TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                    TBeforeCommit&& BeforeCommit) {
+    const bool Replacing = InPlace(Invocation);
+    // Opening a pipe would wait for a writer, and what is read from it cannot be put back.
+    if (Replacing) {
+        const TFileIdentity Input = IdentifyFile(Invocation.File);
+        if (Input.Exists && !Input.Regular)
+            throw EInputError(Invocation.File, 0,
+                              "not a regular file, so it cannot be rewritten in place; write the "
+                              "result elsewhere with -o OUT");
+    }
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const int Version = OutVersion != 0 ? OutVersion : Source.Version();
     TRewritten Totals;
@@ -276,6 +300,10 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                 Totals.Loss += Result.Loss;
             });
         BeforeCommit(Source, Totals);
+        // A conversion to the file's own version still gives a file without a header its header.
+        if (Replacing && Totals.Changed == 0 && Version == Source.Version() &&
+            (OutVersion == 0 || Source.HeaderLines() == 1))
+            throw TNothingChanged();
     };
 
     TPosixFileWriter Writer;
@@ -285,8 +313,12 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
         Produce(
             [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
     else
-        SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output, Writer,
-                           Produce);
+        try {
+            SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output,
+                               Writer, Produce);
+        } catch (const TNothingChanged&) {
+            Totals.Untouched = true;
+        }
     return Totals;
 }
 
@@ -294,6 +326,7 @@ const auto AlwaysCommit = [](const TObjectSource&, const TRewritten&) {};
 
 // The report goes where the result does not.
 void Report(const TInvocation& Invocation, const std::string& Lines) {
+    TProgress::EraseShown();
     if (!Invocation.DryRun && ToStandardOutput(Invocation))
         std::fputs(Lines.c_str(), stderr);
     else
@@ -376,6 +409,11 @@ int RunConvert(const TInvocation& Invocation) {
                                   LossText(Totals.Loss, To) +
                                       "; nothing written (--drop-v4-data converts anyway)");
         });
+    if (Totals.Untouched) {
+        Report(Invocation, "Objects converted: 0 (the file is of version " + std::to_string(To) +
+                               " already; it is left as it was)\n");
+        return 0;
+    }
     std::string Lines = Counted("Objects converted: ", Totals.Objects) + '\n';
     if (Totals.Loss.TypeOrData != 0)
         Lines += Counted("Objects that lost their type or data: ", Totals.Loss.TypeOrData) + '\n';

@@ -188,6 +188,18 @@ int32_t OwnerArgument(const std::string& Text) {
     }
 }
 
+// Numbers are written in decimal digits: "0x10" or "1e3" would otherwise be taken as 16 or
+// refused with a puzzling range message.
+const CLI::Validator Decimal(
+    [](std::string& Text) {
+        const std::size_t Digits = !Text.empty() && Text[0] == '-' ? 1 : 0;
+        if (Text.size() > Digits &&
+            Text.find_first_not_of("0123456789", Digits) == std::string::npos)
+            return std::string();
+        return "'" + Text + "' is not a decimal number";
+    },
+    "");
+
 void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
     Command.add_option("FILE", Invocation.File, "propdump file; - reads standard input")
         ->required();
@@ -195,15 +207,18 @@ void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
         .add_option("--file-version", Invocation.FileVersion,
                     "version (2, 3 or 4) of a file that has no \"propdump version N\" header")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
 }
 
-void AddWriteOptions(CLI::App& Command, TInvocation& Invocation) {
-    Command
-        .add_option("-o,--output", Invocation.Output,
-                    "write the result to OUT (- for standard output) instead of replacing FILE")
-        ->type_name("OUT");
+CLI::Option* AddWriteOptions(CLI::App& Command, TInvocation& Invocation) {
+    CLI::Option* Output =
+        Command
+            .add_option("-o,--output", Invocation.Output,
+                        "write the result to OUT (- for standard output) instead of replacing FILE")
+            ->type_name("OUT");
     Command.add_flag("--dry-run", Invocation.DryRun, "report what would change; write nothing");
+    return Output;
 }
 
 } // namespace
@@ -214,7 +229,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
                  "the command line. A changed file is written whole to a temporary file and "
                  "renamed over the old one.",
                  "propdump");
-    App.set_version_flag("--version", "propdump " PROPDUMP_VERSION);
+    App.set_version_flag("-V,--version", "propdump " PROPDUMP_VERSION);
     App.require_subcommand(1);
 
     std::map<CLI::App*, TCommand> Commands;
@@ -231,6 +246,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
                          TCommand::Info);
     Info->add_option("--top", Invocation.Top, "owners and model names to list (0: all)")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
 
     TCriteriaOptions SearchCriteria;
@@ -249,7 +265,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     TCriteriaOptions DeleteCriteria;
     CLI::App* Delete = Add("delete", "remove the objects that search would find", TCommand::Delete);
     AddCriteriaOptions(*Delete, DeleteCriteria);
-    AddWriteOptions(*Delete, Invocation);
+    std::vector<CLI::Option*> Outputs{AddWriteOptions(*Delete, Invocation)};
 
     std::string Find;
     std::string Replacement;
@@ -265,7 +281,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     ReplaceModel->add_option("FIND", Find, "model name to find; may be empty")->required();
     ReplaceModel->add_option("REPLACE", Replacement, "the new model name")->required();
     for (CLI::App* Sub : {ReplaceOwner, ReplaceModel})
-        AddWriteOptions(*Sub, Invocation);
+        Outputs.push_back(AddWriteOptions(*Sub, Invocation));
     CLI::App* Normalize =
         Add("normalize", "add \".rwx\" to the model names of plain objects that have no extension",
             TCommand::Normalize);
@@ -276,12 +292,13 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     Convert->add_option("--to-version", Invocation.ToVersion, "the version to write: 2, 3 or 4")
         ->type_name("N")
         ->required()
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
     Convert->add_flag("--drop-v4-data", Invocation.DropV4Data,
                       "convert even though objects lose what the new version cannot hold (type "
                       "and data below version 4, tilt and roll in version 2)");
     for (CLI::App* Sub : {Normalize, Denormalize, Convert})
-        AddWriteOptions(*Sub, Invocation);
+        Outputs.push_back(AddWriteOptions(*Sub, Invocation));
     Add("check", "report every line that cannot be read, then a summary", TCommand::Check);
 
     // Without this, a misspelt command would be reported as a missing one.
@@ -303,6 +320,11 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     } catch (const CLI::ParseError& Error) {
         throw EUsageError(Error.what());
     }
+
+    // An unset variable in "-o $OUT" must not turn into a rewrite of FILE.
+    for (const CLI::Option* Output : Outputs)
+        if (Output->count() > 0 && Invocation.Output.empty())
+            throw EUsageError("-o/--output: the file name is empty (- writes to standard output)");
 
     CLI::App* Chosen = App.get_subcommands().front();
     Invocation.Command = Commands.at(Chosen);

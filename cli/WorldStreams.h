@@ -1,0 +1,51 @@
+#pragma once
+
+// The passes that move, merge and diff make over a file: reading the comparison's keys, and
+// writing objects as a new file's lines.
+
+#include "cli/CommandOutput.h"
+#include "cli/ObjectStream.h"
+#include "model/FileIo.h"
+#include "ops/Comparison.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct TKeyBatch {
+    std::vector<std::pair<TPlaceKey, uint64_t>> Keys;
+    void Clear() { Keys.clear(); }
+};
+
+// Take(Key, Position) for every object of Source, in file order.
+template <class TTake> void ReadPlaceKeys(TObjectSource& Source, TTake&& Take) {
+    StreamObjects<TKeyBatch>(
+        Source, lpAllParts,
+        [](unsigned, const TPropObject& Object, uint64_t Index, TKeyBatch& Batch) {
+            Batch.Keys.emplace_back(PlaceKeyOf(Object), Index);
+        },
+        StopAtBadLine(Source.Name()),
+        [&](const TBatch&, TKeyBatch& Batch) {
+            for (const auto& [Key, Index] : Batch.Keys)
+                Take(Key, Index);
+        });
+}
+
+struct TLineBatch {
+    std::string Text;
+    void Clear() { Text.clear(); }
+};
+
+// Keep(Object, Index) for every object of Source, on the worker threads: it may change the object
+// and tells whether it is written. The lines go to Sink in Version, in file order.
+template <class TKeep>
+void WriteObjectLines(TObjectSource& Source, int Version, const TByteSink& Sink, TKeep&& Keep) {
+    StreamObjects<TLineBatch>(
+        Source, lpAllParts,
+        [&](unsigned, TPropObject& Object, uint64_t Index, TLineBatch& Batch) {
+            if (Keep(Object, Index))
+                AppendObjectLine(Object, Version, Batch.Text);
+        },
+        StopAtBadLine(Source.Name()),
+        [&](const TBatch&, TLineBatch& Batch) { Sink(Batch.Text.data(), Batch.Text.size()); });
+}

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -194,12 +195,15 @@ int RunDiff(const TInvocation& Invocation) {
     const TRereadable& Streamed = HoldNew ? Old : New;
     TComparison Comparison(HoldNew ? TDumpSide::New : TDumpSide::Old,
                            Mode != TDiffOutput::Counts);
+    // Lines of a dump run to about ninety bytes: room for about all its objects at once,
+    // rather than growing the table a few times.
+    if (Held.Size() != std::numeric_limits<uint64_t>::max())
+        Comparison.Reserve(static_cast<std::size_t>(Held.Size() / 90));
     Held.Read([&](TObjectSource& Source) {
-        ReadPlaceKeys(Source, [&](const TPlaceKey& Key, uint64_t) { Comparison.Hold(Key); });
+        ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Hold(Keys); });
     });
     Streamed.Read([&](TObjectSource& Source) {
-        ReadPlaceKeys(Source,
-                      [&](const TPlaceKey& Key, uint64_t Index) { Comparison.Stream(Key, Index); });
+        ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Stream(Keys); });
     });
     Comparison.Finish();
 

@@ -27,7 +27,7 @@ struct TSurvey {
     uint64_t Found = 0;
     TBounds Bounds;
     TFirstFault Fault;
-    std::vector<std::pair<TPlaceKey, uint64_t>> Keys;
+    std::vector<TComparison::TKeyed> Keys;
     // What the objects to bring in lose, each on its own, by their place in the file.
     std::vector<std::pair<uint64_t, TVersionLoss>> Losses;
     void Clear() { *this = {}; }
@@ -129,7 +129,7 @@ int RunMerge(const TInvocation& Invocation) {
     TComparison Comparison(TDumpSide::New);
     if (OnlyMissing)
         Into.Read([&](TObjectSource& Source) {
-            ReadPlaceKeys(Source, [&](const TPlaceKey& Key, uint64_t) { Comparison.Hold(Key); });
+            ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Hold(Keys); });
         });
     TSurvey Chosen;
     From.Read([&](TObjectSource& Source) {
@@ -158,8 +158,7 @@ int RunMerge(const TInvocation& Invocation) {
                     Chosen.Fault = Batch.Fault;
                 if (Chosen.Fault)
                     return;
-                for (const auto& [Key, Index] : Batch.Keys)
-                    Comparison.Stream(Key, Index);
+                Comparison.Stream(Batch.Keys);
                 Chosen.Losses.insert(Chosen.Losses.end(), Batch.Losses.begin(),
                                      Batch.Losses.end());
             });

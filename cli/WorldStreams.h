@@ -13,11 +13,11 @@
 #include <vector>
 
 struct TKeyBatch {
-    std::vector<std::pair<TPlaceKey, uint64_t>> Keys;
+    std::vector<TComparison::TKeyed> Keys;
     void Clear() { Keys.clear(); }
 };
 
-// Take(Key, Position) for every object of Source, in file order.
+// Take(Keys) with the keys and positions of every batch of Source's objects, in file order.
 template <class TTake> void ReadPlaceKeys(TObjectSource& Source, TTake&& Take) {
     StreamObjects<TKeyBatch>(
         Source, lpAllParts,
@@ -25,10 +25,7 @@ template <class TTake> void ReadPlaceKeys(TObjectSource& Source, TTake&& Take) {
             Batch.Keys.emplace_back(PlaceKeyOf(Object), Index);
         },
         StopAtBadLine(Source.Name()),
-        [&](const TBatch&, TKeyBatch& Batch) {
-            for (const auto& [Key, Index] : Batch.Keys)
-                Take(Key, Index);
-        });
+        [&](const TBatch&, TKeyBatch& Batch) { Take(Batch.Keys); });
 }
 
 struct TLineBatch {

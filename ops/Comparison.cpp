@@ -5,6 +5,11 @@
 #include <stdexcept>
 #include <string_view>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A multiply-and-fold hash over 8-byte words: fast on the long texts of a million objects, and
@@ -36,6 +41,22 @@ private:
     uint64_t State = 0x589965CC75374CC3ull;
 };
 
+// Every look-up lands somewhere else in the table: with 2 MB pages the address translations of a
+// table of tens of megabytes stay cached, and the fetches ahead of time are not held up by them.
+void AdviseHugePages([[maybe_unused]] void* Start, [[maybe_unused]] std::size_t Bytes) {
+#if defined(MADV_HUGEPAGE)
+    constexpr std::size_t Huge = 2 * 1024 * 1024;
+    if (Bytes < 2 * Huge)
+        return;
+    const auto Page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto Begin = reinterpret_cast<uintptr_t>(Start);
+    // Inwards: the pages at either end may hold the allocator's own bookkeeping.
+    const uintptr_t First = (Begin + Page - 1) & ~(Page - 1);
+    const uintptr_t Last = (Begin + Bytes) & ~(Page - 1);
+    (void)::madvise(reinterpret_cast<void*>(First), Last - First, MADV_HUGEPAGE);
+#endif
+}
+
 uint64_t Pack(int32_t A, int32_t B) {
     return static_cast<uint64_t>(static_cast<uint32_t>(A)) << 32 | static_cast<uint32_t>(B);
 }
@@ -66,61 +87,87 @@ uint64_t TComparison::PlaceHash(int32_t X, int32_t Y, int32_t Z) {
     return Hash ^ (Hash >> 32);
 }
 
+// The hash scaled to the table's size, whatever that is.
 std::size_t TComparison::Slot(int32_t X, int32_t Y, int32_t Z) const {
-    return static_cast<std::size_t>(PlaceHash(X, Y, Z) >> (64 - TableBits));
+    return static_cast<std::size_t>(
+        (static_cast<unsigned __int128>(PlaceHash(X, Y, Z)) * Table.size()) >> 64);
 }
 
 template <class TVisit>
 void TComparison::ForEachAt(int32_t X, int32_t Y, int32_t Z, TVisit&& Visit) const {
     if (Table.empty())
         return;
-    const std::size_t Mask = Table.size() - 1;
-    for (std::size_t At = Slot(X, Y, Z); Table[At] != 0; At = (At + 1) & Mask) {
-        const uint32_t Index = Table[At] - 1;
-        const TEntry& Entry = Entries[Index];
+    for (std::size_t At = Slot(X, Y, Z); !Table[At].Free(); At = Next(At)) {
+        const TEntry& Entry = Table[At];
         if (Entry.X == X && Entry.Y == Y && Entry.Z == Z)
-            Visit(Index);
+            Visit(static_cast<uint32_t>(At));
     }
 }
 
+void TComparison::Prefetch(const TPlaceKey& Key) const {
+    if (!Table.empty())
+        __builtin_prefetch(&Table[Slot(Key.X, Key.Y, Key.Z)]);
+}
+
+void TComparison::Insert(const TEntry& Entry) {
+    std::size_t At = Slot(Entry.X, Entry.Y, Entry.Z);
+    while (!Table[At].Free())
+        At = Next(At);
+    Table[At] = Entry;
+}
+
+// Held in order again, so that the entries of each place keep their order along its run: the
+// old table is read from a free slot on, and no probe run crosses a free slot.
+void TComparison::Grow(std::size_t Slots) {
+    TEntry FreeSlot{};
+    FreeSlot.Held = None;
+    std::vector<TEntry> Old;
+    Old.reserve(Slots);
+    AdviseHugePages(Old.data(), Slots * sizeof(TEntry));
+    Old.assign(Slots, FreeSlot);
+    Old.swap(Table);
+    std::size_t Start = 0;
+    while (Start < Old.size() && !Old[Start].Free())
+        ++Start;
+    for (std::size_t Step = 0; Step < Old.size(); ++Step) {
+        const TEntry& Entry = Old[(Start + Step) % Old.size()];
+        if (!Entry.Free())
+            Insert(Entry);
+    }
+}
+
+// A third of the slots stay free, which keeps the probe runs short.
 void TComparison::Reserve(std::size_t HeldObjects) {
-    Entries.reserve(HeldObjects);
-    unsigned Bits = 4;
-    while ((std::size_t{1} << Bits) < 2 * HeldObjects)
-        ++Bits;
-    if (Bits > TableBits) {
-        TableBits = Bits - 1;
-        Grow();
-    }
-}
-
-// Held in order again, so that the entries of each place keep their order along its run.
-void TComparison::Grow() {
-    TableBits = std::max(TableBits + 1, 4u);
-    Table.assign(std::size_t{1} << TableBits, 0);
-    const std::size_t Mask = Table.size() - 1;
-    for (std::size_t Index = 0; Index < Entries.size(); ++Index) {
-        const TEntry& Entry = Entries[Index];
-        std::size_t At = Slot(Entry.X, Entry.Y, Entry.Z);
-        while (Table[At] != 0)
-            At = (At + 1) & Mask;
-        Table[At] = static_cast<uint32_t>(Index + 1);
-    }
+    const std::size_t Slots = HeldObjects + HeldObjects / 2 + 16;
+    if (Slots > Table.size())
+        Grow(Slots);
 }
 
 void TComparison::Hold(const TPlaceKey& Key) {
-    if (Entries.size() >= None - 1)
+    if (HeldCount >= (PairedBit - 1))
         throw std::length_error("Too many objects to compare");
-    Entries.push_back({Key.X, Key.Y, Key.Z, false, Key.Fingerprint, 0, None});
-    if (2 * Entries.size() > Table.size()) {
-        Grow();
-        return;
+    if (3 * (HeldCount + 1) > 2 * Table.size())
+        Grow(2 * Table.size() + 16);
+    Insert({Key.X, Key.Y, Key.Z, static_cast<uint32_t>(HeldCount++), Key.Fingerprint, 0, None});
+}
+
+// A few dozen places ahead: far enough for the fetches to overlap, near enough to stay cached.
+constexpr std::size_t Lookahead = 16;
+
+void TComparison::Hold(const std::vector<TKeyed>& Keys) {
+    for (std::size_t i = 0; i < Keys.size(); ++i) {
+        if (i + Lookahead < Keys.size())
+            Prefetch(Keys[i + Lookahead].first);
+        Hold(Keys[i].first);
     }
-    const std::size_t Mask = Table.size() - 1;
-    std::size_t At = Slot(Key.X, Key.Y, Key.Z);
-    while (Table[At] != 0)
-        At = (At + 1) & Mask;
-    Table[At] = static_cast<uint32_t>(Entries.size());
+}
+
+void TComparison::Stream(const std::vector<TKeyed>& Keys) {
+    for (std::size_t i = 0; i < Keys.size(); ++i) {
+        if (i + Lookahead < Keys.size())
+            Prefetch(Keys[i + Lookahead].first);
+        Stream(Keys[i].first, Keys[i].second);
+    }
 }
 
 void TComparison::StreamedAlone(uint64_t Position) {
@@ -149,23 +196,23 @@ void TComparison::Stream(const TPlaceKey& Key, uint64_t Position) {
     uint32_t Head = None;
     uint32_t Equal = None;
     uint32_t Unpaired = 0;
-    ForEachAt(Key.X, Key.Y, Key.Z, [&](uint32_t Index) {
-        const TEntry& Entry = Entries[Index];
+    ForEachAt(Key.X, Key.Y, Key.Z, [&](uint32_t At) {
+        const TEntry& Entry = Table[At];
         if (Head == None)
-            Head = Index;
-        if (Entry.Paired)
+            Head = At;
+        if (Entry.Paired())
             return;
         ++Unpaired;
         if (Equal == None && Entry.Fingerprint == Key.Fingerprint)
-            Equal = Index;
+            Equal = At;
     });
     if (Head == None) {
         StreamedAlone(Position);
         return;
     }
-    TEntry& First = Entries[Head];
+    TEntry& First = Table[Head];
     if (Equal != None) {
-        Entries[Equal].Paired = true;
+        Table[Equal].Held |= PairedBit;
         // One held object fewer is left for those waiting: the last of them can no longer
         // have one.
         if (First.WaitingCount > --Unpaired) {
@@ -197,39 +244,39 @@ void TComparison::Finish() {
         for (const TWaiting& Object : Waiting) {
             if (Object.GaveUp)
                 continue;
-            const TEntry& First = Entries[Object.Head];
+            const TEntry& First = Table[Object.Head];
             uint32_t Partner = None;
-            ForEachAt(First.X, First.Y, First.Z, [&](uint32_t Index) {
-                if (Partner == None && !Entries[Index].Paired)
-                    Partner = Index;
+            ForEachAt(First.X, First.Y, First.Z, [&](uint32_t At) {
+                if (Partner == None && !Table[At].Paired())
+                    Partner = At;
             });
-            Entries[Partner].Paired = true;
-            Pair(Partner, Object.Position);
+            Table[Partner].Held |= PairedBit;
+            Pair(Table[Partner].Position(), Object.Position);
         }
-        for (std::size_t Index = 0; Index < Entries.size(); ++Index)
-            if (!Entries[Index].Paired)
-                HeldAlone(Index);
+        for (const TEntry& Entry : Table)
+            if (!Entry.Free() && !Entry.Paired())
+                HeldAlone(Entry.Position());
         std::sort(AddedList.begin(), AddedList.end());
         std::sort(RemovedList.begin(), RemovedList.end());
         std::sort(ChangedList.begin(), ChangedList.end(),
                   [](const auto& A, const auto& B) { return A.second < B.second; });
     } else {
         uint64_t Unpaired = 0;
-        for (const TEntry& Entry : Entries) {
+        for (const TEntry& Entry : Table) {
+            if (Entry.Free())
+                continue;
             ChangedCount += Entry.WaitingCount;
-            Unpaired += Entry.Paired ? 0 : 1;
+            Unpaired += Entry.Paired() ? 0 : 1;
         }
         const uint64_t Alone = Unpaired - ChangedCount;
         (HeldSide == TDumpSide::Old ? RemovedCount : AddedCount) += Alone;
     }
     Waiting = {};
     Table = {};
-    Entries = {};
 }
 
 std::size_t TComparison::HeapBytes() const {
-    return Entries.capacity() * sizeof(TEntry) + Table.capacity() * sizeof(uint32_t) +
-           Waiting.capacity() * sizeof(TWaiting) +
+    return Table.capacity() * sizeof(TEntry) + Waiting.capacity() * sizeof(TWaiting) +
            (AddedList.capacity() + RemovedList.capacity()) * sizeof(uint64_t) +
            ChangedList.capacity() * sizeof(ChangedList[0]);
 }

@@ -41,6 +41,11 @@ public:
     void Reserve(std::size_t HeldObjects);
     // Every object of the other side, in file order, with its 0-based position there.
     void Stream(const TPlaceKey& Key, uint64_t Position);
+    // Hold or Stream for a run of objects, which lets the memory fetch places ahead of time;
+    // Hold ignores the positions.
+    using TKeyed = std::pair<TPlaceKey, uint64_t>;
+    void Hold(const std::vector<TKeyed>& Keys);
+    void Stream(const std::vector<TKeyed>& Keys);
     // After the last object of both sides.
     void Finish();
 
@@ -60,42 +65,48 @@ public:
 
 private:
     static constexpr uint32_t None = UINT32_MAX;
+    static constexpr uint32_t PairedBit = 0x80000000u;
 
+    // One held object, in the table itself, so that finding a place costs one memory fetch.
     struct TEntry {
         int32_t X, Y, Z;
-        bool Paired;
+        uint32_t Held; // its position on the held side, with PairedBit; None for a free slot
         uint64_t Fingerprint;
         // On the first entry of a place: how many streamed objects wait there for a partner, and
-        // the last of them in Waiting (lists only); after streaming, the last entry paired with a
-        // waiting one.
+        // the last of them in Waiting (lists only).
         uint32_t WaitingCount;
         uint32_t LastWaiting;
+        bool Free() const { return Held == None; }
+        bool Paired() const { return (Held & PairedBit) != 0; }
+        uint32_t Position() const { return Held & ~PairedBit; }
     };
     // A streamed object without an equal partner at a held place: it pairs, once all is read,
     // with the next unpaired held object there, unless later equal pairs leave too few of them.
     struct TWaiting {
         uint64_t Position;
-        uint32_t Head;     // first entry of its place
+        uint32_t Head;     // slot of the first entry of its place
         uint32_t Previous; // the one before it at the same place
         bool GaveUp;
     };
 
     static uint64_t PlaceHash(int32_t X, int32_t Y, int32_t Z);
     std::size_t Slot(int32_t X, int32_t Y, int32_t Z) const;
-    void Grow();
-    // Calls Visit(Index) for every entry at the place, in held order.
+    void Insert(const TEntry& Entry);
+    void Grow(std::size_t Slots);
+    std::size_t Next(std::size_t At) const { return At + 1 == Table.size() ? 0 : At + 1; }
+    // Calls Visit(Slot) for every entry at the place, in held order.
     template <class TVisit> void ForEachAt(int32_t X, int32_t Y, int32_t Z, TVisit&& Visit) const;
+    void Prefetch(const TPlaceKey& Key) const;
     void StreamedAlone(uint64_t Position);
     void HeldAlone(uint64_t Position);
     void Pair(uint64_t HeldPosition, uint64_t StreamedPosition);
 
     TDumpSide HeldSide;
     bool Lists;
-    std::vector<TEntry> Entries;
-    // Open addressing with linear probing; entry index + 1, 0 for a free slot. Entries of one
-    // place lie along one probe run in the order they were held, as nothing is ever removed.
-    std::vector<uint32_t> Table;
-    unsigned TableBits = 0;
+    // Open addressing with linear probing, at most two thirds full. The entries of one place lie
+    // along one probe run in the order they were held, as nothing is ever removed.
+    std::vector<TEntry> Table;
+    std::size_t HeldCount = 0;
     std::vector<TWaiting> Waiting;
     uint64_t AddedCount = 0;
     uint64_t RemovedCount = 0;

@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core fonts-wine
     libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the CSV test reads the tool's output back with Python's csv module
+    python3
     clang libclang-rt-14-dev
     locales
     # the Debian package (icons, computed dependencies) and the checks of its installation

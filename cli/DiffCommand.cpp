@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -195,10 +194,7 @@ int RunDiff(const TInvocation& Invocation) {
     const TRereadable& Streamed = HoldNew ? Old : New;
     TComparison Comparison(HoldNew ? TDumpSide::New : TDumpSide::Old,
                            Mode != TDiffOutput::Counts);
-    // Lines of a dump run to about ninety bytes: room for about all its objects at once,
-    // rather than growing the table a few times.
-    if (Held.Size() != std::numeric_limits<uint64_t>::max())
-        Comparison.Reserve(static_cast<std::size_t>(Held.Size() / 90));
+    ReserveFor(Comparison, Held);
     Held.Read([&](TObjectSource& Source) {
         ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Hold(Keys); });
     });

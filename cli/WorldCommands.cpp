@@ -127,10 +127,12 @@ int RunMerge(const TInvocation& Invocation) {
     // What FILE lacks is what a comparison with the objects to bring in as the old side finds
     // removed.
     TComparison Comparison(TDumpSide::New);
-    if (OnlyMissing)
+    if (OnlyMissing) {
+        ReserveFor(Comparison, Into);
         Into.Read([&](TObjectSource& Source) {
             ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Hold(Keys); });
         });
+    }
     TSurvey Chosen;
     From.Read([&](TObjectSource& Source) {
         StreamObjects<TSurvey>(

@@ -22,10 +22,6 @@ std::string CountLines(const TComparison& Comparison) {
            Counted("Changed: ", Comparison.Changed()) + '\n';
 }
 
-void AppendQuoted(std::string& Out, std::string_view Bytes) {
-    AppendJsonString(Out, Bytes);
-}
-
 void AppendHex(std::string& Out, const TCharArray& Data) {
     Out += '"';
     Base16Append(Out, Data.data(), Data.size());
@@ -61,9 +57,9 @@ void AppendChanges(std::string& Out, const TPropObject& Old, const TPropObject& 
           std::tuple{"action", &Old.Action, &New.Action}})
         if (*Before != *After) {
             Out += std::string("\t") + Name + ": ";
-            AppendQuoted(Out, *Before);
+            AppendJsonString(Out, *Before);
             Out += " -> ";
-            AppendQuoted(Out, *After);
+            AppendJsonString(Out, *After);
         }
     if (Old.Data != New.Data) {
         Out += "\tdata: ";

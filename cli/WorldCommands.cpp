@@ -201,8 +201,9 @@ int RunMerge(const TInvocation& Invocation) {
                              [&](TPropObject& Object, uint64_t Index) {
                                  if (!Rule.Selects(Object) || !Imports(Index))
                                      return false;
-                                 TVersionLoss Counted;
-                                 Rule.Prepare(Object, Counted);
+                                 // Counted in the first read already.
+                                 TVersionLoss Again;
+                                 Rule.Prepare(Object, Again);
                                  return true;
                              });
         });

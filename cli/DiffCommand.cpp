@@ -106,8 +106,8 @@ bool Holds(const std::vector<uint64_t>& Positions, uint64_t Position) {
 
 // Prints the differences of a finished comparison: the removed objects in the old dump's order,
 // then the added and changed ones in the new dump's order; or one kind as a propdump file.
-void PrintDifferences(const TInvocation& Invocation, const TRereadable& Old,
-                      const TRereadable& New, const TComparison& Comparison) {
+void PrintDifferences(const TInvocation& Invocation, const TRereadable& Old, const TRereadable& New,
+                      const TComparison& Comparison) {
     const TDiffOutput Mode = Invocation.DiffOutput;
     const TDiffKind Kind = Invocation.DiffLines;
     const auto& Pairs = Comparison.ChangedPairs();
@@ -118,16 +118,16 @@ void PrintDifferences(const TInvocation& Invocation, const TRereadable& Old,
         if (Kind == TDiffKind::Changed)
             for (const auto& Pair : Pairs)
                 Changed.push_back(Pair.second);
-        const std::vector<uint64_t>& Wanted = Kind == TDiffKind::Added     ? Comparison.AddedPositions()
-                                              : Kind == TDiffKind::Removed ? Comparison.RemovedPositions()
-                                                                           : Changed;
+        const std::vector<uint64_t>& Wanted = Kind == TDiffKind::Added ? Comparison.AddedPositions()
+                                              : Kind == TDiffKind::Removed
+                                                  ? Comparison.RemovedPositions()
+                                                  : Changed;
         WriteOut(HeaderLine(File.Version()));
         File.Read([&](TObjectSource& Source) {
-            WriteObjectLines(Source, File.Version(),
-                             [](const char* Data, std::size_t Size) {
-                                 WriteOut(std::string_view(Data, Size));
-                             },
-                             [&](TPropObject&, uint64_t Index) { return Holds(Wanted, Index); });
+            WriteObjectLines(
+                Source, File.Version(),
+                [](const char* Data, std::size_t Size) { WriteOut(std::string_view(Data, Size)); },
+                [&](TPropObject&, uint64_t Index) { return Holds(Wanted, Index); });
         });
         return;
     }
@@ -172,9 +172,8 @@ void PrintDifferences(const TInvocation& Invocation, const TRereadable& Old,
                                      &OldObjects[static_cast<std::size_t>(Found - Pairs.begin())],
                                      Found->first);
             },
-            StopAtBadLine(Source.Name()), [](const TBatch&, TDifferences& Batch) {
-                WriteOut(Batch.Text);
-            });
+            StopAtBadLine(Source.Name()),
+            [](const TBatch&, TDifferences& Batch) { WriteOut(Batch.Text); });
     });
 }
 
@@ -188,8 +187,7 @@ int RunDiff(const TInvocation& Invocation) {
     const bool HoldNew = New.Size() < Old.Size();
     const TRereadable& Held = HoldNew ? New : Old;
     const TRereadable& Streamed = HoldNew ? Old : New;
-    TComparison Comparison(HoldNew ? TDumpSide::New : TDumpSide::Old,
-                           Mode != TDiffOutput::Counts);
+    TComparison Comparison(HoldNew ? TDumpSide::New : TDumpSide::Old, Mode != TDiffOutput::Counts);
     ReserveFor(Comparison, Held);
     Held.Read([&](TObjectSource& Source) {
         ReadPlaceKeys(Source, [&](const auto& Keys) { Comparison.Hold(Keys); });

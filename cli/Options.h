@@ -48,7 +48,7 @@ struct TInvocation {
     bool DropV4Data = false;
     // move and merge
     TOffset By;
-    int32_t Turn = 0; // tenths of a degree
+    int32_t Turn = 0;                      // tenths of a degree
     std::optional<TObjectPosition> Around; // the centre of the turn; none: the found objects'
     bool Copy = false;
     // merge: the dump whose objects come in; diff: the new dump, File the old one

@@ -74,8 +74,8 @@ int RunMove(const TInvocation& Invocation) {
     const auto About = [&Invocation](int32_t X, int32_t Z) {
         return TRelocation(Invocation.By, Invocation.Turn, X, Z);
     };
-    TRelocation Move = Invocation.Around ? About(Invocation.Around->X, Invocation.Around->Z)
-                                         : About(0, 0);
+    TRelocation Move =
+        Invocation.Around ? About(Invocation.Around->X, Invocation.Around->Z) : About(0, 0);
     // Without a centre the found objects' extent must be known before any of them can turn.
     const bool CentreKnown = Invocation.Around || !Move.Turns();
     TSurvey Found = SurveyMove(Input, Finder, CentreKnown ? &Move : nullptr);
@@ -119,9 +119,8 @@ int RunMerge(const TInvocation& Invocation) {
     const TRereadable Into(Invocation.File, Invocation.FileVersion);
     const TRereadable From(Invocation.Other, Invocation.OtherVersion);
     const int Version = Into.Version();
-    const TImportRule Rule({Invocation.Criteria, Invocation.Area, Invocation.By,
-                            Invocation.OnlyMissing},
-                           Version);
+    const TImportRule Rule(
+        {Invocation.Criteria, Invocation.Area, Invocation.By, Invocation.OnlyMissing}, Version);
     const bool OnlyMissing = Rule.OnlyMissing();
 
     // What FILE lacks is what a comparison with the objects to bring in as the old side finds
@@ -161,8 +160,7 @@ int RunMerge(const TInvocation& Invocation) {
                 if (Chosen.Fault)
                     return;
                 Comparison.Stream(Batch.Keys);
-                Chosen.Losses.insert(Chosen.Losses.end(), Batch.Losses.begin(),
-                                     Batch.Losses.end());
+                Chosen.Losses.insert(Chosen.Losses.end(), Batch.Losses.begin(), Batch.Losses.end());
             });
     });
     if (Chosen.Fault)
@@ -193,19 +191,17 @@ int RunMerge(const TInvocation& Invocation) {
     WriteResult(Invocation, [&](const TByteSink& Sink) {
         Header(Sink, Version);
         Into.Read([&](TObjectSource& Source) {
-            WriteObjectLines(Source, Version, Sink,
-                             [](TPropObject&, uint64_t) { return true; });
+            WriteObjectLines(Source, Version, Sink, [](TPropObject&, uint64_t) { return true; });
         });
         From.Read([&](TObjectSource& Source) {
-            WriteObjectLines(Source, Version, Sink,
-                             [&](TPropObject& Object, uint64_t Index) {
-                                 if (!Rule.Selects(Object) || !Imports(Index))
-                                     return false;
-                                 // Counted in the first read already.
-                                 TVersionLoss Again;
-                                 Rule.Prepare(Object, Again);
-                                 return true;
-                             });
+            WriteObjectLines(Source, Version, Sink, [&](TPropObject& Object, uint64_t Index) {
+                if (!Rule.Selects(Object) || !Imports(Index))
+                    return false;
+                // Counted in the first read already.
+                TVersionLoss Again;
+                Rule.Prepare(Object, Again);
+                return true;
+            });
         });
     });
     Report(Invocation, Counted("Objects imported: ", Imported) + '\n' + LossLines(Loss));

@@ -11,7 +11,8 @@ const char* const OffsetHelp =
     "move by this much, as a position text: \"200N 0E\" is 200 north, \"1.5S 2W 0.5a\" south, west "
     "and up";
 
-template <class TRead> auto ReadOption(const CLI::Option& Option, const std::string& Text, TRead&& Read) {
+template <class TRead>
+auto ReadOption(const CLI::Option& Option, const std::string& Text, TRead&& Read) {
     try {
         return Read(Text);
     } catch (const EConvertError& Error) {
@@ -23,8 +24,9 @@ void AddVersionOption(CLI::App& Command, int& Version, const std::string& Name,
                       const std::string& Which) {
     Command
         .add_option(Name, Version,
-                    "version (2, 3 or 4) of " + Which + " when it has no \"propdump version N\" "
-                    "header")
+                    "version (2, 3 or 4) of " + Which +
+                        " when it has no \"propdump version N\" "
+                        "header")
         ->type_name("N")
         ->check(CLI::Range(2, 4));
 }
@@ -64,8 +66,7 @@ void AddWorldCommands(CLI::App& App, std::map<CLI::App*, TCommand>& Commands,
     Merge->add_option("OTHER", Invocation.Other, "the propdump file to take objects from")
         ->required();
     AddVersionOption(*Merge, Invocation.OtherVersion, "--other-version", "OTHER");
-    Options.MergeBy =
-        Merge->add_option("--by", Options.ByText, OffsetHelp)->type_name("OFFSET");
+    Options.MergeBy = Merge->add_option("--by", Options.ByText, OffsetHelp)->type_name("OFFSET");
     Merge->add_flag("--only-missing", Invocation.OnlyMissing,
                     "only the objects FILE lacks: those that diff OTHER FILE counts as removed");
     Merge->add_flag("--drop-v4-data", Invocation.DropV4Data,
@@ -114,6 +115,9 @@ void FinishWorldCommand(const TWorldOptions& Options, TInvocation& Invocation) {
         if (Options.Around->count() > 0)
             Invocation.Around =
                 ReadOption(*Options.Around, Options.AroundText, RequirePositionText);
+        // Rewriting the file for it would change nothing.
+        if (!Invocation.Copy && Invocation.By == TOffset{} && Invocation.Turn % 3600 == 0)
+            throw EUsageError("nothing would move: the offset is 0N 0W and there is no turn");
         break;
     }
     case TCommand::Merge:

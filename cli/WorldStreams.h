@@ -33,8 +33,7 @@ template <class TTake> void ReadPlaceKeys(TObjectSource& Source, TTake&& Take) {
         [](unsigned, const TPropObject& Object, uint64_t Index, TKeyBatch& Batch) {
             Batch.Keys.emplace_back(PlaceKeyOf(Object), Index);
         },
-        StopAtBadLine(Source.Name()),
-        [&](const TBatch&, TKeyBatch& Batch) { Take(Batch.Keys); });
+        StopAtBadLine(Source.Name()), [&](const TBatch&, TKeyBatch& Batch) { Take(Batch.Keys); });
 }
 
 struct TLineBatch {

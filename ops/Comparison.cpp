@@ -16,7 +16,9 @@ namespace {
 // well mixed in all 64 bits.
 class THasher {
 public:
-    void Add(uint64_t Word) { State = Fold(State ^ Word ^ 0xA0761D6478BD642Full, 0xE7037ED1A0B428DBull); }
+    void Add(uint64_t Word) {
+        State = Fold(State ^ Word ^ 0xA0761D6478BD642Full, 0xE7037ED1A0B428DBull);
+    }
     void Add(std::string_view Bytes) {
         Add(static_cast<uint64_t>(Bytes.size()));
         std::size_t At = 0;
@@ -71,8 +73,8 @@ TPlaceKey PlaceKeyOf(const TPropObject& Object) {
     Hasher.Add(Object.Model);
     Hasher.Add(Object.Description);
     Hasher.Add(Object.Action);
-    Hasher.Add(std::string_view(reinterpret_cast<const char*>(Object.Data.data()),
-                                Object.Data.size()));
+    Hasher.Add(
+        std::string_view(reinterpret_cast<const char*>(Object.Data.data()), Object.Data.size()));
     return {Object.X, Object.Y, Object.Z, Hasher.Value()};
 }
 

@@ -100,8 +100,8 @@ ERelocationRange::ERelocationRange(uint64_t Position, const TRangeFault& Fault)
       Position(Position), Fault(Fault) {}
 
 TRelocation::TRelocation(TOffset By, int32_t Turn, int32_t CentreXValue, int32_t CentreZValue)
-    : Offset(By), Tenths(static_cast<int32_t>((Turn % 3600 + 3600) % 3600)),
-      CentreX(CentreXValue), CentreZ(CentreZValue) {
+    : Offset(By), Tenths(static_cast<int32_t>((Turn % 3600 + 3600) % 3600)), CentreX(CentreXValue),
+      CentreZ(CentreZValue) {
     // Quarter turns are exact: they map whole units onto whole units, so four of them give back
     // every object as it was.
     switch (Tenths) {
@@ -138,8 +138,8 @@ TRelocation::TPlace TRelocation::Target(const TPropObject& Object) const {
 
 std::optional<TRangeFault> TRelocation::Fault(const TPropObject& Object) const {
     const TPlace Place = Target(Object);
-    for (const auto& [Field, Value] : {std::pair{'X', Place.X}, std::pair{'Y', Place.Y},
-                                       std::pair{'Z', Place.Z}})
+    for (const auto& [Field, Value] :
+         {std::pair{'X', Place.X}, std::pair{'Y', Place.Y}, std::pair{'Z', Place.Z}})
         if (!Fits(Value))
             return TRangeFault{Field, Value};
     return std::nullopt;

@@ -156,7 +156,8 @@ std::unique_ptr<TUndoStep> CopyObjects(TPropdumpFile& Document,
     return Step;
 }
 
-std::unique_ptr<TUndoStep> AppendObjects(TPropdumpFile& Document, std::vector<TPropObject> Objects) {
+std::unique_ptr<TUndoStep> AppendObjects(TPropdumpFile& Document,
+                                         std::vector<TPropObject> Objects) {
     if (Objects.empty())
         return nullptr;
     auto Step = std::make_unique<TAppendStep>(TChangeKind::Import, Objects.size());

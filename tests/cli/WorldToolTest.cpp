@@ -68,14 +68,28 @@ TEST(WorldTool, MoveWritesWhatTheRuleMakesOfTheDocument) {
         std::optional<std::pair<int32_t, int32_t>> Around;
         bool Copy;
     } Cases[] = {
-        {"north by 200", {"--by", "200N 0E", "--owner", "5"}, Owners("5"), {0, 0, 200000}, 0,
-         {}, false},
+        {"north by 200",
+         {"--by", "200N 0E", "--owner", "5"},
+         Owners("5"),
+         {0, 0, 200000},
+         0,
+         {},
+         false},
         {"a quarter turn about the middle", {"--turn", "90", "--all"}, {}, {}, 900, {}, false},
         {"turned about a centre, copied",
          {"--turn", "-45", "--around", "1N 1W", "--owner", "5,57", "--copy"},
-         Owners("5,57"), {}, -450, std::pair{1000, 1000}, true},
-        {"turned, then moved", {"--by", "1S 2E 0.5a", "--turn", "12.5", "--owner", "5,7"},
-         Owners("5,7"), {-2000, 500, -1000}, 125, {}, false},
+         Owners("5,57"),
+         {},
+         -450,
+         std::pair{1000, 1000},
+         true},
+        {"turned, then moved",
+         {"--by", "1S 2E 0.5a", "--turn", "12.5", "--owner", "5,7"},
+         Owners("5,7"),
+         {-2000, 500, -1000},
+         125,
+         {},
+         false},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
@@ -108,9 +122,16 @@ TEST(WorldTool, MergeAppendsWhatTheImportRulePlans) {
         TImportChoice Choice;
         std::string Report;
     } Cases[] = {
-        {"everything, into an older version", OtherDocument, SampleDocument, {"--drop-v4-data"}, {},
+        {"everything, into an older version",
+         OtherDocument,
+         SampleDocument,
+         {"--drop-v4-data"},
+         {},
          "Objects imported: 11\nObjects that lost their type or data: 4\n"},
-        {"by owner, moved", SampleDocument, OtherDocument, {"--owner", "9", "--by", "1N 0W"},
+        {"by owner, moved",
+         SampleDocument,
+         OtherDocument,
+         {"--owner", "9", "--by", "1N 0W"},
          [] {
              TImportChoice Choice;
              Choice.Criteria = Owners("9");
@@ -118,7 +139,10 @@ TEST(WorldTool, MergeAppendsWhatTheImportRulePlans) {
              return Choice;
          }(),
          "Objects imported: 2\n"},
-        {"only what is missing", SampleDocument, OtherDocument, {"--only-missing"},
+        {"only what is missing",
+         SampleDocument,
+         OtherDocument,
+         {"--only-missing"},
          [] {
              TImportChoice Choice;
              Choice.OnlyMissing = true;
@@ -166,12 +190,14 @@ TEST(WorldTool, DiffCountsAndListsWhatTheComparisonFinds) {
     ASSERT_EQ(Expected.Changed(), 2u);
 
     const std::string Counts = "Added: 2\nRemoved: 1\nChanged: 2\n";
-    for (const auto& [Held, Args] : {std::pair{"old", std::vector<std::string>{OldFile, NewFile}},
-                                     std::pair{"new", std::vector<std::string>{NewFile, OldFile}}}) {
+    for (const auto& [Held, Args] :
+         {std::pair{"old", std::vector<std::string>{OldFile, NewFile}},
+          std::pair{"new", std::vector<std::string>{NewFile, OldFile}}}) {
         SCOPED_TRACE(Held);
         const TToolRun Run = RunTool({"diff", Args[0], Args[1]});
         EXPECT_EQ(Run.Status, 1);
-        EXPECT_EQ(Run.Out, Held == std::string("old") ? Counts : "Added: 1\nRemoved: 2\nChanged: 2\n");
+        EXPECT_EQ(Run.Out,
+                  Held == std::string("old") ? Counts : "Added: 1\nRemoved: 2\nChanged: 2\n");
     }
     EXPECT_EQ(RunTool({"diff", "-", NewFile}, Saved(Old)).Out, Counts);
 
@@ -199,18 +225,18 @@ TEST(WorldTool, DiffCountsAndListsWhatTheComparisonFinds) {
     }
 
     const TToolRun List = RunTool({"diff", OldFile, NewFile, "--list"});
-    EXPECT_EQ(List.Out,
-              Counts +
-                  "-\t2\t7\t09 Sep 2001 01:48:20\t0.003N 0.001W 0.00a 0.4\tTREE.RWX\n"
-                  "~\t1\t77\t09 Sep 2001 01:46:40\t12.345N 6.789E 1.50a 90.0\ttree\t"
-                  "owner: 5 -> 77\n"
-                  "~\t5\t50\t13 Dec 1901 20:45:52\t0N 0W\t\tdescription: \"\" -> "
-                  "\"sold, \\\"cheap\\\"\"\n"
-                  "+\t11\t50\t13 Dec 1901 20:45:52\t0N 0W 0.00a\t\n"
-                  "+\t12\t1\t19 Jan 2038 03:14:07\t0N 0W\ttree.\n");
+    EXPECT_EQ(List.Out, Counts +
+                            "-\t2\t7\t09 Sep 2001 01:48:20\t0.003N 0.001W 0.00a 0.4\tTREE.RWX\n"
+                            "~\t1\t77\t09 Sep 2001 01:46:40\t12.345N 6.789E 1.50a 90.0\ttree\t"
+                            "owner: 5 -> 77\n"
+                            "~\t5\t50\t13 Dec 1901 20:45:52\t0N 0W\t\tdescription: \"\" -> "
+                            "\"sold, \\\"cheap\\\"\"\n"
+                            "+\t11\t50\t13 Dec 1901 20:45:52\t0N 0W 0.00a\t\n"
+                            "+\t12\t1\t19 Jan 2038 03:14:07\t0N 0W\ttree.\n");
     const TToolRun Json = RunTool({"diff", OldFile, NewFile, "--json"});
     EXPECT_EQ(Json.Err, Counts);
-    EXPECT_NE(Json.Out.find("{\"kind\":\"changed\",\"position\":1,\"owner\":77,"), std::string::npos);
+    EXPECT_NE(Json.Out.find("{\"kind\":\"changed\",\"position\":1,\"owner\":77,"),
+              std::string::npos);
     EXPECT_NE(Json.Out.find(",\"old\":{\"position\":1,\"owner\":5,"), std::string::npos);
 
     const TToolRun Same = RunTool({"diff", OldFile, "-"}, SampleDocument);
@@ -251,7 +277,8 @@ TEST(WorldTool, CsvReadsBackToTheSameFieldsInPython) {
     ASSERT_EQ(::pclose(Pipe), 0);
 
     std::vector<std::vector<std::string>> Rows;
-    for (std::size_t At = 0, End; (End = Read.find('\x1e', At)) != std::string::npos; At = End + 1) {
+    for (std::size_t At = 0, End; (End = Read.find('\x1e', At)) != std::string::npos;
+         At = End + 1) {
         Rows.emplace_back();
         const std::string Row = Read.substr(At, End - At);
         for (std::size_t From = 0;;) {
@@ -265,8 +292,8 @@ TEST(WorldTool, CsvReadsBackToTheSameFieldsInPython) {
     const std::vector<std::vector<std::string>> Expected = {
         {"position", "owner", "timestamp", "time", "x", "y", "z", "yaw", "tilt", "roll", "type",
          "model", "description", "action", "data"},
-        {"1", "5", "1000000000", "2001-09-09 01:46:40", "-6789", "1500", "12345", "900", "0",
-         "450", "", "tree.rwx", "a, \"b\" caf\xc3\xa9\r\nend ", "\n \xc3\xa9quote\"", ""},
+        {"1", "5", "1000000000", "2001-09-09 01:46:40", "-6789", "1500", "12345", "900", "0", "450",
+         "", "tree.rwx", "a, \"b\" caf\xc3\xa9\r\nend ", "\n \xc3\xa9quote\"", ""},
         {"2", "7", "-1", "1969-12-31 23:59:59", "0", "0", "0", "0", "0", "0", "zone", "", "", "",
          "01ABFF"},
         {"3", "8", "0", "1970-01-01 00:00:00", "1", "2", "3", "4", "5", "6", "7", ",", "", "", ""},
@@ -283,33 +310,61 @@ TEST(WorldTool, RefusalsChangeNothing) {
         std::string Err;
         std::string Out = {};
     } Cases[] = {
-        {"no criterion", {"move", "{f}", "--by", "1N 0W"}, 2,
+        {"no criterion",
+         {"move", "{f}", "--by", "1N 0W"},
+         2,
          "propdump: move needs at least one criterion, or --all\n" + Hint},
-        {"--all with criteria", {"move", "{f}", "--by", "1N 0W", "--all", "--owner", "5"}, 2,
+        {"--all with criteria",
+         {"move", "{f}", "--by", "1N 0W", "--all", "--owner", "5"},
+         2,
          "propdump: --all moves every object; it takes no criteria\n" + Hint},
-        {"nothing to do", {"move", "{f}", "--all"}, 2,
+        {"nothing to do",
+         {"move", "{f}", "--all"},
+         2,
          "propdump: move needs --by OFFSET, --turn DEGREES or both\n" + Hint},
-        {"a centre without a turn", {"move", "{f}", "--all", "--by", "1N 0W", "--around", "0N 0W"},
-         2, "propdump: --around requires --turn\n" + Hint},
-        {"an offset with a yaw", {"move", "{f}", "--all", "--by", "1N 0W 90"}, 2,
+        {"a move that moves nothing",
+         {"move", "{f}", "--all", "--by", "0s 0e", "--turn", "360"},
+         2,
+         "propdump: nothing would move: the offset is 0N 0W and there is no turn\n" + Hint},
+        {"a centre without a turn",
+         {"move", "{f}", "--all", "--by", "1N 0W", "--around", "0N 0W"},
+         2,
+         "propdump: --around requires --turn\n" + Hint},
+        {"an offset with a yaw",
+         {"move", "{f}", "--all", "--by", "1N 0W 90"},
+         2,
          "propdump: --by: '1N 0W 90' names a yaw, which an offset cannot carry; a height is "
          "written with an \"a\", such as \"0N 0W 5a\"\n" +
              Hint},
-        {"an angle of two decimals", {"move", "{f}", "--all", "--turn", "1.25"}, 2,
+        {"an angle of two decimals",
+         {"move", "{f}", "--all", "--turn", "1.25"},
+         2,
          "propdump: --turn: '1.25' is not an angle in degrees with at most one decimal, such as "
          "\"90\" or \"-12.5\"\n" +
              Hint},
-        {"out of the world", {"move", "{f}", "--owner", "5,7", "--by", "0N 2147483.647W"}, 1,
+        {"out of the world",
+         {"move", "{f}", "--owner", "5,7", "--by", "0N 2147483.647W"},
+         1,
          "propdump: {f}: Object 2 would leave the world's coordinate range: its X would be "
          "2147483648, which a propdump file cannot hold; nothing was changed\n"},
-        {"found nothing", {"move", "{f}", "--owner", "999", "--by", "1N 0W"}, 1, "",
+        {"found nothing",
+         {"move", "{f}", "--owner", "999", "--by", "1N 0W"},
+         1,
+         "",
          "Objects moved: 0\n"},
-        {"an import that loses data", {"merge", "{d}/v3.pd", "{f}"}, 1,
+        {"an import that loses data",
+         {"merge", "{d}/v3.pd", "{f}"},
+         1,
          "propdump: {f}: version 3 cannot hold the type or data of 4 objects; nothing written "
          "(--drop-v4-data imports anyway)\n"},
-        {"nothing missing", {"merge", "{f}", "{f}", "--only-missing"}, 0, "",
+        {"nothing missing",
+         {"merge", "{f}", "{f}", "--only-missing"},
+         0,
+         "",
          "Objects imported: 0\n"},
-        {"both from standard input", {"diff", "-", "-"}, 2,
+        {"both from standard input",
+         {"diff", "-", "-"},
+         2,
          "propdump: OLD and NEW cannot both be standard input\n" + Hint},
     };
     for (const auto& Case : Cases) {

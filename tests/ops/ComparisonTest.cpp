@@ -60,7 +60,11 @@ TEST(Comparison, PairsByPlaceEqualObjectsFirstThenInFileOrder) {
         {"of two equal ones the first pairs", {"Pa", "Pa"}, {"Pa"}, {}, {1}, {}},
         {"more at the place in the new", {"Pa"}, {"Px", "Py", "Pa"}, {0, 1}, {}, {}},
         {"a later equal pair leaves one without", {"Pa", "Pb"}, {"Px", "Pa", "Pb"}, {0}, {}, {}},
-        {"the rest pair in file order", {"Pa", "Pb", "Pc"}, {"Px", "Py", "Pb"}, {}, {},
+        {"the rest pair in file order",
+         {"Pa", "Pb", "Pc"},
+         {"Px", "Py", "Pb"},
+         {},
+         {},
          {{0, 0}, {2, 1}}},
         {"places of their own", {"Pa", "Qa"}, {"Ra", "Pa"}, {0}, {1}, {}},
         {"three places, one of each", {"Pa", "Qa", "Sa"}, {"Sa", "Qb", "Ra"}, {2}, {0}, {{1, 1}}},
@@ -79,8 +83,8 @@ TEST(Comparison, PairsByPlaceEqualObjectsFirstThenInFileOrder) {
             EXPECT_EQ(Counts.Added(), Case.Added.size());
             EXPECT_EQ(Counts.Removed(), Case.Removed.size());
             EXPECT_EQ(Counts.Changed(), Case.Changed.size());
-            EXPECT_EQ(Counts.Same(), Case.Added.empty() && Case.Removed.empty() &&
-                                         Case.Changed.empty());
+            EXPECT_EQ(Counts.Same(),
+                      Case.Added.empty() && Case.Removed.empty() && Case.Changed.empty());
         }
     }
 }
@@ -88,13 +92,21 @@ TEST(Comparison, PairsByPlaceEqualObjectsFirstThenInFileOrder) {
 // Every field but the place counts towards "changed"; DataLength only says how much Data there is.
 TEST(Comparison, AnyFieldMakesAChange) {
     const std::vector<void (*)(TPropObject&)> Changes = {
-        [](TPropObject& O) { O.Owner = 2; },       [](TPropObject& O) { O.Timestamp = 3; },
-        [](TPropObject& O) { O.Yaw = 1; },         [](TPropObject& O) { O.Tilt = -1; },
-        [](TPropObject& O) { O.Roll = 4; },        [](TPropObject& O) { O.ObjectType = 2; },
-        [](TPropObject& O) { O.Model += "x"; },    [](TPropObject& O) { O.Description = "y"; },
-        [](TPropObject& O) { O.Action = "x"; },    [](TPropObject& O) { O.Data = {0}; },
+        [](TPropObject& O) { O.Owner = 2; },
+        [](TPropObject& O) { O.Timestamp = 3; },
+        [](TPropObject& O) { O.Yaw = 1; },
+        [](TPropObject& O) { O.Tilt = -1; },
+        [](TPropObject& O) { O.Roll = 4; },
+        [](TPropObject& O) { O.ObjectType = 2; },
+        [](TPropObject& O) { O.Model += "x"; },
+        [](TPropObject& O) { O.Description = "y"; },
+        [](TPropObject& O) { O.Action = "x"; },
+        [](TPropObject& O) { O.Data = {0}; },
         // A byte that moves from one text to the next.
-        [](TPropObject& O) { O.Model = "a.rwxx"; O.Description = ""; },
+        [](TPropObject& O) {
+            O.Model = "a.rwxx";
+            O.Description = "";
+        },
     };
     TPropObject Base = Spec("Pa");
     Base.Description = "x";
@@ -153,12 +165,15 @@ TEST(Import, ConvertsMovesAndFilters) {
         {"by the criteria", Choice(Owner('a'), {}, {}, false), {"Pa", "Ra", "Sa"}, 0},
         {"by the area",
          Choice({}, TMapArea::FromCorners('Q' * 1000, 0, 'R' * 1000, 'R'), {}, false),
-         {"Qb", "Ra"}, 1},
+         {"Qb", "Ra"},
+         1},
         // Sa pairs with the dump's changed Sz: the dump has that object.
         {"only what is missing", Choice({}, {}, {}, true), {"Qb", "Ra"}, 1},
         {"missing and found", Choice(Owner('a'), {}, {}, true), {"Ra"}, 0},
-        {"moved, all missing then", Choice(Owner('a'), {}, TOffset{0, 1, 0}, true),
-         {"Pa", "Ra", "Sa"}, 0},
+        {"moved, all missing then",
+         Choice(Owner('a'), {}, TOffset{0, 1, 0}, true),
+         {"Pa", "Ra", "Sa"},
+         0},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);

@@ -1,8 +1,8 @@
 // Moving and turning objects: what each compass letter of an offset does, turns about a centre
 // with the yaw turning along, the default centre, and the refusal of what leaves the 32-bit range.
 
-#include "model/Convert.h"
 #include "ops/Relocation.h"
+#include "model/Convert.h"
 #include "ops/WorldEdit.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +37,8 @@ TEST(Relocation, OffsetTakesEachCompassLetterWithItsSign) {
         const char* Text;
         int32_t X, Y, Z;
     } Cases[] = {
-        {"200N 0E", 0, 0, 200000},       {"1.5S 2W 0.5a", 2000, 500, -1500},
-        {"3e 4n", -3000, 0, 4000},       {"0.001s 0.001e -1.25a", -1, -1250, -1},
+        {"200N 0E", 0, 0, 200000}, {"1.5S 2W 0.5a", 2000, 500, -1500},
+        {"3e 4n", -3000, 0, 4000}, {"0.001s 0.001e -1.25a", -1, -1250, -1},
         {"0N 0W", 0, 0, 0},
     };
     for (const auto& Case : Cases) {
@@ -195,7 +195,7 @@ TEST(Relocation, CopiesFollowTheDocumentInTheFoundOrder) {
     for (const TPropObject& Object : Document.Objects)
         Places.push_back(Place(Object) + (Object.MarkedForDeletion ? " marked" : ""));
     EXPECT_EQ(Places, (std::vector<std::string>{"0 0 0 yaw 0", "1 0 0 yaw 1", "2 0 0 yaw 2",
-                                                "3 0 0 yaw 3 marked", "4 0 0 yaw 4",
-                                                "3 0 10 yaw 3", "0 0 10 yaw 0", "4 0 10 yaw 4"}));
+                                                "3 0 0 yaw 3 marked", "4 0 0 yaw 4", "3 0 10 yaw 3",
+                                                "0 0 10 yaw 0", "4 0 10 yaw 4"}));
     EXPECT_EQ(CopyObjects(Document, {}, TRelocation()), nullptr);
 }

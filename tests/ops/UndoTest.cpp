@@ -139,9 +139,9 @@ TEST(Undo, EveryKindOfChangeComesBackAndGoesAgainExactly) {
          [&Found](TPropdumpFile& D) {
              const std::vector<std::size_t> Positions(Found.begin(), Found.end());
              const TBounds Bounds = BoundsOf(D, Positions);
-             return MoveObjects(D, Positions,
-                                TRelocation(TOffset{5, -6, 7}, 450, Bounds.CentreX(),
-                                            Bounds.CentreZ()));
+             return MoveObjects(
+                 D, Positions,
+                 TRelocation(TOffset{5, -6, 7}, 450, Bounds.CentreX(), Bounds.CentreZ()));
          }},
         {"copy", TChangeKind::Copy,
          [](TPropdumpFile& D) {

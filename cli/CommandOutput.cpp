@@ -1,5 +1,7 @@
 #include "cli/CommandOutput.h"
 
+#include "cli/Errors.h"
+#include "cli/Progress.h"
 #include "cli/TextCodec.h"
 #include "model/Base16.h"
 #include "ops/CountText.h"
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 void WriteOut(std::string_view Text) {
+    TProgress::EraseShown();
     if (!Text.empty())
         std::fwrite(Text.data(), 1, Text.size(), stdout);
 }
@@ -72,6 +75,7 @@ bool ToStandardOutput(const TInvocation& Invocation) {
 }
 
 void Report(const TInvocation& Invocation, const std::string& Lines) {
+    TProgress::EraseShown();
     if (!Invocation.DryRun && ToStandardOutput(Invocation))
         std::fputs(Lines.c_str(), stderr);
     else
@@ -80,7 +84,24 @@ void Report(const TInvocation& Invocation, const std::string& Lines) {
         std::fputs("propdump: dry run: nothing written\n", stderr);
 }
 
-void WriteResult(const TInvocation& Invocation,
+bool InPlace(const TInvocation& Invocation) {
+    if (Invocation.DryRun || ToStandardOutput(Invocation) || Invocation.File == "-")
+        return false;
+    return Invocation.Output.empty() ||
+           IdentifyFile(Invocation.Output).SameFileAs(IdentifyFile(Invocation.File));
+}
+
+void RefuseIrregularInPlace(const TInvocation& Invocation) {
+    if (!InPlace(Invocation))
+        return;
+    const TFileIdentity Input = IdentifyFile(Invocation.File);
+    if (Input.Exists && !Input.Regular)
+        throw EInputError(Invocation.File, 0,
+                          "not a regular file, so it cannot be rewritten in place; write the "
+                          "result elsewhere with -o OUT");
+}
+
+bool WriteResult(const TInvocation& Invocation,
                  const std::function<void(const TByteSink& Sink)>& Produce) {
     TPosixFileWriter Writer;
     if (Invocation.DryRun)
@@ -89,8 +110,13 @@ void WriteResult(const TInvocation& Invocation,
         Produce(
             [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
     else
-        SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output, Writer,
-                           Produce);
+        try {
+            SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output,
+                               Writer, Produce);
+        } catch (const TNothingChanged&) {
+            return false;
+        }
+    return true;
 }
 
 std::string LossLines(const TVersionLoss& Loss) {

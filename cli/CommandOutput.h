@@ -31,13 +31,22 @@ void AppendRow(std::string& Out, uint64_t Index, const TPropObject& Object);
 void AppendJsonFields(std::string& Out, uint64_t Index, const TPropObject& Object);
 
 bool ToStandardOutput(const TInvocation& Invocation);
+// Whether the result replaces the file it is read from.
+bool InPlace(const TInvocation& Invocation);
+// Raises EInputError before anything is read when the result would replace something that is not
+// a regular file: opening a pipe would wait for a writer, and what is read from it cannot be put
+// back.
+void RefuseIrregularInPlace(const TInvocation& Invocation);
 // The report goes where the result does not.
 void Report(const TInvocation& Invocation, const std::string& Lines);
 
 // Sends the new file that Produce hands to its sink where the command writes it: nowhere for a
 // dry run, to standard output, or over FILE (or -o OUT) once the whole of it is on disk, so an
-// error raised by Produce leaves the target as it was.
-void WriteResult(const TInvocation& Invocation,
+// error raised by Produce leaves the target as it was. Produce raises TNothingChanged when the
+// file would get back what it holds: it is then left as it was (same inode, same time) and
+// WriteResult returns false.
+struct TNothingChanged {};
+bool WriteResult(const TInvocation& Invocation,
                  const std::function<void(const TByteSink& Sink)>& Produce);
 
 // The report lines of what a conversion dropped ("Objects that lost their type or data: 12").

@@ -3,6 +3,7 @@
 #include "cli/CommandOutput.h"
 #include "cli/Errors.h"
 #include "cli/ObjectStream.h"
+#include "cli/Progress.h"
 #include "cli/TextCodec.h"
 #include "cli/WorldCommands.h"
 #include "model/FileIo.h"
@@ -56,8 +57,8 @@ int RunInfo(const TInvocation& Invocation) {
         },
         StopAtBadLine(Source.Name()), [](const TBatch&, TNoResult&) {});
     TSummary Total;
-    for (const TPerWorker<TSummary>& Part : Summaries)
-        Total.Merge(Part.Value);
+    for (TPerWorker<TSummary>& Part : Summaries)
+        Total.Merge(std::move(Part.Value));
 
     std::string Text = "Version: " + std::to_string(Source.Version()) + '\n';
     Text += Counted("Objects: ", Total.Objects()) + '\n';
@@ -169,6 +170,7 @@ struct TRewritten {
     uint64_t Objects = 0; // objects written
     uint64_t Changed = 0;
     TVersionLoss Loss;
+    bool Untouched = false; // nothing would change, so nothing was written
 };
 
 // Nothing matched where something had to: nothing is written.
@@ -178,10 +180,13 @@ struct TNothingFound {};
 // returns whether it stays, and writes what stays in version OutVersion (0: the file's own) as
 // the window's Save would: the header line, then every object's line, each ended by CR LF. The
 // target is replaced only once the whole new file is on disk; BeforeCommit sees the totals first
-// and may still refuse by raising.
+// and may still refuse by raising. A file rewritten in place that would change in nothing (no
+// object changed, the same version) is not written at all: it keeps its inode and its time.
 template <class TEdit, class TBeforeCommit>
 TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                    TBeforeCommit&& BeforeCommit) {
+    const bool Replacing = InPlace(Invocation);
+    RefuseIrregularInPlace(Invocation);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const int Version = OutVersion != 0 ? OutVersion : Source.Version();
     TRewritten Totals;
@@ -203,8 +208,12 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                 Totals.Loss += Result.Loss;
             });
         BeforeCommit(Source, Totals);
+        // A conversion to the file's own version still gives a file without a header its header.
+        if (Replacing && Totals.Changed == 0 && Version == Source.Version() &&
+            (OutVersion == 0 || Source.HeaderLines() == 1))
+            throw TNothingChanged();
     };
-    WriteResult(Invocation, Produce);
+    Totals.Untouched = !WriteResult(Invocation, Produce);
     return Totals;
 }
 
@@ -273,6 +282,11 @@ int RunConvert(const TInvocation& Invocation) {
                                   LossText(Totals.Loss, To) +
                                       "; nothing written (--drop-v4-data converts anyway)");
         });
+    if (Totals.Untouched) {
+        Report(Invocation, "Objects converted: 0 (the file is of version " + std::to_string(To) +
+                               " already; it is left as it was)\n");
+        return 0;
+    }
     Report(Invocation,
            Counted("Objects converted: ", Totals.Objects) + '\n' + LossLines(Totals.Loss));
     return 0;

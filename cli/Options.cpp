@@ -173,6 +173,18 @@ int32_t OwnerArgument(const std::string& Text) {
     }
 }
 
+// Numbers are written in decimal digits: "0x10" or "1e3" would otherwise be taken as 16 or
+// refused with a puzzling range message.
+const CLI::Validator Decimal(
+    [](std::string& Text) {
+        const std::size_t Digits = !Text.empty() && Text[0] == '-' ? 1 : 0;
+        if (Text.size() > Digits &&
+            Text.find_first_not_of("0123456789", Digits) == std::string::npos)
+            return std::string();
+        return "'" + Text + "' is not a decimal number";
+    },
+    "");
+
 } // namespace
 
 void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
@@ -182,6 +194,7 @@ void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
         .add_option("--file-version", Invocation.FileVersion,
                     "version (2, 3 or 4) of a file that has no \"propdump version N\" header")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
 }
 
@@ -199,7 +212,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
                  "the command line. A changed file is written whole to a temporary file and "
                  "renamed over the old one.",
                  "propdump");
-    App.set_version_flag("--version", "propdump " PROPDUMP_VERSION);
+    App.set_version_flag("-V,--version", "propdump " PROPDUMP_VERSION);
     App.require_subcommand(1);
 
     std::map<CLI::App*, TCommand> Commands;
@@ -216,6 +229,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
                          TCommand::Info);
     Info->add_option("--top", Invocation.Top, "owners and model names to list (0: all)")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
 
     TCriteriaOptions SearchCriteria;
@@ -264,6 +278,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     Convert->add_option("--to-version", Invocation.ToVersion, "the version to write: 2, 3 or 4")
         ->type_name("N")
         ->required()
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
     Convert->add_flag("--drop-v4-data", Invocation.DropV4Data,
                       "convert even though objects lose what the new version cannot hold (type "
@@ -295,6 +310,10 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     }
 
     CLI::App* Chosen = App.get_subcommands().front();
+    // An unset variable in "-o $OUT" must not turn into a rewrite of FILE.
+    if (const CLI::Option* Output = Chosen->get_option_no_throw("--output");
+        Output && Output->count() > 0 && Invocation.Output.empty())
+        throw EUsageError("-o/--output: the file name is empty (- writes to standard output)");
     Invocation.Command = Commands.at(Chosen);
     switch (Invocation.Command) {
     case TCommand::Search:

@@ -68,6 +68,7 @@ TSurvey SurveyMove(const TRereadable& Input, const TObjectFilter& Finder, const 
 } // namespace
 
 int RunMove(const TInvocation& Invocation) {
+    RefuseIrregularInPlace(Invocation);
     const TRereadable Input(Invocation.File, Invocation.FileVersion);
     const TObjectFilter Finder(Invocation.Criteria, Invocation.Area);
     const char* const Done = Invocation.Copy ? "Objects copied: " : "Objects moved: ";
@@ -116,6 +117,7 @@ int RunMove(const TInvocation& Invocation) {
 }
 
 int RunMerge(const TInvocation& Invocation) {
+    RefuseIrregularInPlace(Invocation);
     const TRereadable Into(Invocation.File, Invocation.FileVersion);
     const TRereadable From(Invocation.Other, Invocation.OtherVersion);
     const int Version = Into.Version();

@@ -1,16 +1,17 @@
 #include "cli/Commands.h"
 
+#include "cli/CommandOutput.h"
 #include "cli/Errors.h"
 #include "cli/ObjectStream.h"
 #include "cli/Progress.h"
 #include "cli/TextCodec.h"
+#include "cli/WorldCommands.h"
 #include "model/FileIo.h"
 #include "ops/BulkEdit.h"
 #include "ops/Conversion.h"
-#include "ops/CountText.h"
+#include "ops/CsvRow.h"
+#include "ops/ObjectFilter.h"
 #include "ops/ObjectTypeLabels.h"
-#include "ops/SearchMatcher.h"
-#include "ops/SearchResultRow.h"
 #include "ops/Summary.h"
 #include "text/DateTimeText.h"
 
@@ -26,31 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-void WriteOut(std::string_view Text) {
-    if (Text.empty())
-        return;
-    TProgress::EraseShown();
-    std::fwrite(Text.data(), 1, Text.size(), stdout);
-}
-
-void FlushOut() {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        ThrowFileError(errno, "Cannot write standard output");
-}
-
-std::string Counted(std::string_view Label, uint64_t Count) {
-    return std::string(Label) + GroupThousands(static_cast<long long>(Count));
-}
-
-std::string HeaderLine(int Version) {
-    return "propdump version " + std::to_string(Version) + "\r\n";
-}
-
-void AppendObjectLine(const TPropObject& Object, int Version, std::string& Out) {
-    Object.AppendLine(Version, Out);
-    Out += "\r\n";
-}
 
 // A result with nothing to hand on: the work is kept per thread.
 struct TNoResult {
@@ -106,60 +82,6 @@ int RunInfo(const TInvocation& Invocation) {
     return 0;
 }
 
-void AppendRow(std::string& Out, uint64_t Index, const TPropObject& Object) {
-    const TSearchResultRow Row = SearchResultRow(static_cast<int64_t>(Index), Object);
-    Out += std::to_string(Row.Position);
-    for (const std::string* Cell : {&Row.Owner, &Row.DateTime, &Row.Location, &Row.Model}) {
-        Out += '\t';
-        Append1252AsUtf8(Out, *Cell);
-    }
-    Out += '\n';
-}
-
-void AppendJson(std::string& Out, uint64_t Index, const TPropObject& Object) {
-    Out += "{\"position\":" + std::to_string(Index + 1);
-    const std::pair<const char*, int32_t> Numbers[] = {{"owner", Object.Owner},
-                                                       {"timestamp", Object.Timestamp},
-                                                       {"x", Object.X},
-                                                       {"y", Object.Y},
-                                                       {"z", Object.Z},
-                                                       {"yaw", Object.Yaw},
-                                                       {"tilt", Object.Tilt},
-                                                       {"roll", Object.Roll},
-                                                       {"type", Object.ObjectType}};
-    for (const auto& [Name, Value] : Numbers)
-        Out += std::string(",\"") + Name + "\":" + std::to_string(Value);
-    for (const auto& [Name, Text] :
-         {std::pair{"model", &Object.Model}, std::pair{"description", &Object.Description},
-          std::pair{"action", &Object.Action}}) {
-        Out += std::string(",\"") + Name + "\":";
-        AppendJsonString(Out, *Text);
-    }
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    Out += ",\"data\":\"";
-    for (const uint8_t Byte : Object.Data) {
-        Out += Hex[Byte >> 4];
-        Out += Hex[Byte & 0xF];
-    }
-    Out += "\"}\n";
-}
-
-// What search and delete find: the objects that meet every criterion and lie in the area, if
-// one was given.
-class TFinder {
-public:
-    explicit TFinder(const TInvocation& Invocation)
-        : Matcher(Invocation.Criteria), Area(Invocation.Area) {}
-    bool Finds(const TPropObject& Object) const {
-        return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
-    }
-    unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
-
-private:
-    TSearchMatcher Matcher;
-    std::optional<TMapArea> Area;
-};
-
 struct TFound {
     std::string Out;
     uint64_t Count = 0;
@@ -170,12 +92,14 @@ struct TFound {
 };
 
 int RunSearch(const TInvocation& Invocation) {
-    const TFinder Finder(Invocation);
+    const TObjectFilter Finder(Invocation.Criteria, Invocation.Area);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const TSearchOutput Mode = Invocation.SearchOutput;
     if (Mode == TSearchOutput::Lines)
         WriteOut(HeaderLine(Source.Version()));
     uint64_t Found = 0;
+    if (Mode == TSearchOutput::Csv)
+        WriteOut(CsvHeader());
     const unsigned Parts = Finder.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
                                                    : Mode == TSearchOutput::Count ? 0u
                                                                                   : lpAllParts);
@@ -185,11 +109,16 @@ int RunSearch(const TInvocation& Invocation) {
             if (!Finder.Finds(Object))
                 return;
             ++Result.Count;
-            if (Mode == TSearchOutput::Rows)
+            if (Mode == TSearchOutput::Rows) {
                 AppendRow(Result.Out, Index, Object);
-            else if (Mode == TSearchOutput::Json)
-                AppendJson(Result.Out, Index, Object);
-            else if (Mode == TSearchOutput::Lines)
+                Result.Out += '\n';
+            } else if (Mode == TSearchOutput::Json) {
+                Result.Out += '{';
+                AppendJsonFields(Result.Out, Index, Object);
+                Result.Out += "}\n";
+            } else if (Mode == TSearchOutput::Csv) {
+                AppendCsvRow(Result.Out, Index, Object);
+            } else if (Mode == TSearchOutput::Lines)
                 AppendObjectLine(Object, Source.Version(), Result.Out);
         },
         StopAtBadLine(Source.Name()),
@@ -246,20 +175,6 @@ struct TRewritten {
 
 // Nothing matched where something had to: nothing is written.
 struct TNothingFound {};
-// The file would get back what it holds: it is left as it was.
-struct TNothingChanged {};
-
-bool ToStandardOutput(const TInvocation& Invocation) {
-    return Invocation.Output == "-" || (Invocation.Output.empty() && Invocation.File == "-");
-}
-
-// Whether the result replaces the file it is read from.
-bool InPlace(const TInvocation& Invocation) {
-    if (Invocation.DryRun || ToStandardOutput(Invocation) || Invocation.File == "-")
-        return false;
-    return Invocation.Output.empty() ||
-           IdentifyFile(Invocation.Output).SameFileAs(IdentifyFile(Invocation.File));
-}
 
 // Streams every object through Edit(Object, Result), which changes it as the command does and
 // returns whether it stays, and writes what stays in version OutVersion (0: the file's own) as
@@ -271,14 +186,7 @@ template <class TEdit, class TBeforeCommit>
 TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                    TBeforeCommit&& BeforeCommit) {
     const bool Replacing = InPlace(Invocation);
-    // Opening a pipe would wait for a writer, and what is read from it cannot be put back.
-    if (Replacing) {
-        const TFileIdentity Input = IdentifyFile(Invocation.File);
-        if (Input.Exists && !Input.Regular)
-            throw EInputError(Invocation.File, 0,
-                              "not a regular file, so it cannot be rewritten in place; write the "
-                              "result elsewhere with -o OUT");
-    }
+    RefuseIrregularInPlace(Invocation);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const int Version = OutVersion != 0 ? OutVersion : Source.Version();
     TRewritten Totals;
@@ -305,35 +213,11 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
             (OutVersion == 0 || Source.HeaderLines() == 1))
             throw TNothingChanged();
     };
-
-    TPosixFileWriter Writer;
-    if (Invocation.DryRun)
-        Produce([](const char*, std::size_t) {});
-    else if (ToStandardOutput(Invocation))
-        Produce(
-            [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
-    else
-        try {
-            SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output,
-                               Writer, Produce);
-        } catch (const TNothingChanged&) {
-            Totals.Untouched = true;
-        }
+    Totals.Untouched = !WriteResult(Invocation, Produce);
     return Totals;
 }
 
 const auto AlwaysCommit = [](const TObjectSource&, const TRewritten&) {};
-
-// The report goes where the result does not.
-void Report(const TInvocation& Invocation, const std::string& Lines) {
-    TProgress::EraseShown();
-    if (!Invocation.DryRun && ToStandardOutput(Invocation))
-        std::fputs(Lines.c_str(), stderr);
-    else
-        WriteOut(Lines);
-    if (Invocation.DryRun)
-        std::fputs("propdump: dry run: nothing written\n", stderr);
-}
 
 TBulkEdit BulkEditOf(const TInvocation& Invocation) {
     switch (Invocation.Command) {
@@ -362,7 +246,7 @@ int RunBulkEdit(const TInvocation& Invocation) {
 }
 
 int RunDelete(const TInvocation& Invocation) {
-    const TFinder Finder(Invocation);
+    const TObjectFilter Finder(Invocation.Criteria, Invocation.Area);
     try {
         const TRewritten Totals = Rewrite(
             Invocation, 0,
@@ -384,17 +268,6 @@ int RunDelete(const TInvocation& Invocation) {
     }
 }
 
-std::string LossText(const TVersionLoss& Loss, int Version) {
-    std::string Text = "version " + std::to_string(Version) + " cannot hold ";
-    if (Loss.TypeOrData != 0)
-        Text += "the type or data of " + Counted("", Loss.TypeOrData) + " objects";
-    if (Loss.TypeOrData != 0 && Loss.TiltOrRoll != 0)
-        Text += " and ";
-    if (Loss.TiltOrRoll != 0)
-        Text += "the tilt or roll of " + Counted("", Loss.TiltOrRoll) + " objects";
-    return Text;
-}
-
 int RunConvert(const TInvocation& Invocation) {
     const int To = Invocation.ToVersion;
     const TRewritten Totals = Rewrite(
@@ -414,12 +287,8 @@ int RunConvert(const TInvocation& Invocation) {
                                " already; it is left as it was)\n");
         return 0;
     }
-    std::string Lines = Counted("Objects converted: ", Totals.Objects) + '\n';
-    if (Totals.Loss.TypeOrData != 0)
-        Lines += Counted("Objects that lost their type or data: ", Totals.Loss.TypeOrData) + '\n';
-    if (Totals.Loss.TiltOrRoll != 0)
-        Lines += Counted("Objects that lost their tilt or roll: ", Totals.Loss.TiltOrRoll) + '\n';
-    Report(Invocation, Lines);
+    Report(Invocation,
+           Counted("Objects converted: ", Totals.Objects) + '\n' + LossLines(Totals.Loss));
     return 0;
 }
 
@@ -442,15 +311,25 @@ int RunCommand(const TInvocation& Invocation) {
     case TCommand::Normalize:
     case TCommand::Denormalize:
         return RunBulkEdit(Invocation);
+    case TCommand::Move:
+        return RunMove(Invocation);
+    case TCommand::Merge:
+        return RunMerge(Invocation);
+    case TCommand::Diff:
+        return RunDiff(Invocation);
     }
     return 2;
 }
 
 int RunPropdump(int Argc, const char* const* Argv) {
+    // diff answers 1 for "different", as diff(1) does, so its trouble is 2.
+    int TroubleStatus = 1;
     try {
         const std::optional<TInvocation> Invocation = ParseCommandLine(Argc, Argv);
         if (!Invocation)
             return 0;
+        if (Invocation->Command == TCommand::Diff)
+            TroubleStatus = 2;
         const int Status = RunCommand(*Invocation);
         FlushOut();
         return Status;
@@ -465,10 +344,10 @@ int RunPropdump(int Argc, const char* const* Argv) {
                          static_cast<unsigned long long>(Error.Line), Error.what());
         else
             std::fprintf(stderr, "propdump: %s: %s\n", Error.File.c_str(), Error.what());
-        return 1;
+        return TroubleStatus;
     } catch (const std::exception& Error) {
         std::fflush(stdout);
         std::fprintf(stderr, "propdump: %s\n", Error.what());
-        return 1;
+        return TroubleStatus;
     }
 }

@@ -21,7 +21,10 @@ enum class TChangeKind : uint8_t {
     OwnerReplacement,
     ModelReplacement,
     Normalize,
-    Denormalize
+    Denormalize,
+    Move,
+    Copy,
+    Import
 };
 
 class TUndoStep {

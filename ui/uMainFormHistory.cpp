@@ -51,9 +51,15 @@ QString ChangeName(const TUndoStep& Step) {
     case TChangeKind::Normalize:
         return QStringLiteral("Normalize");
     case TChangeKind::Denormalize:
+        return QStringLiteral("Denormalize");
+    case TChangeKind::Move:
+        return QStringLiteral("Move of ") + ObjectCount(Step.Count(), "object");
+    case TChangeKind::Copy:
+        return QStringLiteral("Copy of ") + ObjectCount(Step.Count(), "object");
+    case TChangeKind::Import:
         break;
     }
-    return QStringLiteral("Denormalize");
+    return QStringLiteral("Import of ") + ObjectCount(Step.Count(), "object");
 }
 
 void ShowStep(QAction& Action, const QString& Verb, const TUndoStep* Step) {
@@ -256,7 +262,8 @@ void TMainForm::StepHistory(bool Undoing) {
         // RefreshViews tells the other views itself.
         emit DocumentChanged();
     } else {
-        if (Kind == TChangeKind::Deletion) {
+        if (Kind == TChangeKind::Deletion || Kind == TChangeKind::Copy ||
+            Kind == TChangeKind::Import) {
             // Objects came back or went away: the results' "#" positions no longer name them.
             ActionList1->Execute(ClearSearchResults);
             DeleteSearchResults->setEnabled(false);

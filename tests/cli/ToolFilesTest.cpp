@@ -209,15 +209,19 @@ TEST(PropdumpToolFiles, RewriteKeepsWhatTheFileCarries) {
 TEST(PropdumpToolFiles, WhatIsNoRegularFileIsNotRewrittenInPlace) {
     TScratchDir Dir;
     ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
-    for (const std::string& Path : {Dir / "pipe", std::string("/dev/null")}) {
-        SCOPED_TRACE(Path);
-        const TToolRun Run = RunTool({"normalize", Path}, "", 10);
-        EXPECT_EQ(Run.Status, 1);
-        EXPECT_EQ(Run.Err, "propdump: " + Path +
-                               ": not a regular file, so it cannot be "
-                               "rewritten in place; write the result elsewhere "
-                               "with -o OUT\n");
-    }
+    const std::vector<std::vector<std::string>> Commands = {
+        {"normalize"}, {"move", "--by", "1N 0W", "--all"}, {"merge", "/dev/null"}};
+    for (const std::string& Path : {Dir / "pipe", std::string("/dev/null")})
+        for (std::vector<std::string> Args : Commands) {
+            SCOPED_TRACE(Path + " " + Args[0]);
+            Args.insert(Args.begin() + 1, Path);
+            const TToolRun Run = RunTool(Args, "", 10);
+            EXPECT_EQ(Run.Status, 1);
+            EXPECT_EQ(Run.Err, "propdump: " + Path +
+                                   ": not a regular file, so it cannot be "
+                                   "rewritten in place; write the result elsewhere "
+                                   "with -o OUT\n");
+        }
 }
 
 // Killed in the middle of a rewrite, the tool takes its temporary file with it and leaves the

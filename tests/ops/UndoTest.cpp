@@ -7,6 +7,7 @@
 #include "ops/PhysicalMemory.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
+#include "ops/WorldEdit.h"
 
 #include <gtest/gtest.h>
 
@@ -90,10 +91,12 @@ std::unique_ptr<TUndoStep> Edit(TPropdumpFile& Target, std::size_t Position,
     return ObjectEditStep(Position, Before, Target.Objects[Position]);
 }
 
-// The objects a change removed, or else those it changed.
+// The objects a change removed or appended, or else those it changed.
 std::size_t ChangedObjects(const TPropdumpFile& Before, const TPropdumpFile& After) {
-    if (After.Objects.size() != Before.Objects.size())
+    if (After.Objects.size() < Before.Objects.size())
         return Before.Objects.size() - After.Objects.size();
+    if (After.Objects.size() > Before.Objects.size())
+        return After.Objects.size() - Before.Objects.size();
     std::size_t Changed = 0;
     for (std::size_t i = 0; i < Before.Objects.size(); ++i)
         Changed += Same(Before.Objects[i], After.Objects[i]) ? 0 : 1;
@@ -136,6 +139,22 @@ TEST(Undo, EveryKindOfChangeComesBackAndGoesAgainExactly) {
          [](TPropdumpFile& D) { return ApplyBulkEdit(D, TBulkEdit::Normalize()); }},
         {"denormalize", TChangeKind::Denormalize,
          [](TPropdumpFile& D) { return ApplyBulkEdit(D, TBulkEdit::Denormalize()); }},
+        {"move and turn", TChangeKind::Move,
+         [&Found](TPropdumpFile& D) {
+             const std::vector<std::size_t> Positions(Found.begin(), Found.end());
+             const TBounds Bounds = BoundsOf(D, Positions);
+             return MoveObjects(
+                 D, Positions,
+                 TRelocation(TOffset{5, -6, 7}, 450, Bounds.CentreX(), Bounds.CentreZ()));
+         }},
+        {"copy", TChangeKind::Copy,
+         [](TPropdumpFile& D) {
+             return CopyObjects(D, {9, 3, 60000}, TRelocation(TOffset{0, 0, 1000}, 900));
+         }},
+        {"import", TChangeKind::Import,
+         [](TPropdumpFile& D) {
+             return AppendObjects(D, {D.Objects.begin() + 10, D.Objects.begin() + 15});
+         }},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);

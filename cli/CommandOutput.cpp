@@ -127,14 +127,3 @@ std::string LossLines(const TVersionLoss& Loss) {
         Lines += Counted("Objects that lost their tilt or roll: ", Loss.TiltOrRoll) + '\n';
     return Lines;
 }
-
-std::string LossText(const TVersionLoss& Loss, int Version) {
-    std::string Text = "version " + std::to_string(Version) + " cannot hold ";
-    if (Loss.TypeOrData != 0)
-        Text += "the type or data of " + Counted("", Loss.TypeOrData) + " objects";
-    if (Loss.TypeOrData != 0 && Loss.TiltOrRoll != 0)
-        Text += " and ";
-    if (Loss.TiltOrRoll != 0)
-        Text += "the tilt or roll of " + Counted("", Loss.TiltOrRoll) + " objects";
-    return Text;
-}

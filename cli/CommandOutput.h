@@ -51,5 +51,3 @@ bool WriteResult(const TInvocation& Invocation,
 
 // The report lines of what a conversion dropped ("Objects that lost their type or data: 12").
 std::string LossLines(const TVersionLoss& Loss);
-// Why a conversion to Version is refused.
-std::string LossText(const TVersionLoss& Loss, int Version);

@@ -7,6 +7,7 @@
 #include "model/Propdmp.h"
 
 #include <cstddef>
+#include <string>
 
 struct TVersionLoss {
     std::size_t TypeOrData = 0; // objects with a type other than 0 or with data
@@ -21,3 +22,7 @@ struct TVersionLoss {
 // Drops from Object what version ToVersion cannot hold, so that the object in memory is the one
 // a file of that version gives back.
 void ConvertObject(TPropObject& Object, int ToVersion);
+
+// What version Version cannot hold, as a phrase: "version 3 cannot hold the type or data of 12
+// objects".
+std::string LossText(const TVersionLoss& Loss, int Version);

@@ -10,6 +10,9 @@
 
 class TPositionRuns {
 public:
+    // Scattered positions cost at most this many bytes each.
+    static constexpr std::size_t MostBytesPerPosition = 6;
+
     struct TRun {
         std::size_t First;
         std::size_t Length;

@@ -471,8 +471,7 @@ private:
     const std::size_t PackedSize;
 };
 
-// Scattered positions cost at most six bytes each in a TPositionRuns.
-constexpr std::size_t MostPositionBytes = 6;
+constexpr std::size_t MostPositionBytes = TPositionRuns::MostBytesPerPosition;
 
 // Holds the values the edited fields do not have now: the old ones until the edit is undone,
 // the new ones until it is done again. Undo and Redo are the same exchange.

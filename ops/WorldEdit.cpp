@@ -15,14 +15,6 @@ void RequireObjects(const TPropdumpFile& Document, std::size_t Needed) {
         throw std::out_of_range("The document no longer holds the objects of this change");
 }
 
-// Every refusal comes before the first change.
-void CheckAll(const TPropdumpFile& Document, const std::vector<std::size_t>& Positions,
-              const TRelocation& Move) {
-    for (const std::size_t Position : Positions)
-        if (const auto Fault = Move.Fault(Document.Objects.at(Position)))
-            throw ERelocationRange(Position, *Fault);
-}
-
 struct TOldPlace {
     int32_t X, Y, Z, Yaw;
 };
@@ -103,6 +95,22 @@ private:
 
 } // namespace
 
+void CheckRelocation(const TPropdumpFile& Document, const std::vector<std::size_t>& Positions,
+                     const TRelocation& Move) {
+    // Every refusal comes before the first change.
+    for (const std::size_t Position : Positions)
+        if (const auto Fault = Move.Fault(Document.Objects.at(Position)))
+            throw ERelocationRange(Position, *Fault);
+}
+
+std::size_t MoveStepBytes(std::size_t Count) {
+    return sizeof(TMoveStep) + Count * (TPositionRuns::MostBytesPerPosition + sizeof(TOldPlace));
+}
+
+std::size_t AppendStepBytes() {
+    return sizeof(TAppendStep);
+}
+
 TBounds BoundsOf(const TPropdumpFile& Document, const std::vector<std::size_t>& Positions) {
     TBounds Bounds;
     for (const std::size_t Position : Positions)
@@ -113,7 +121,7 @@ TBounds BoundsOf(const TPropdumpFile& Document, const std::vector<std::size_t>& 
 std::unique_ptr<TUndoStep> MoveObjects(TPropdumpFile& Document,
                                        const std::vector<std::size_t>& Positions,
                                        const TRelocation& Move) {
-    CheckAll(Document, Positions, Move);
+    CheckRelocation(Document, Positions, Move);
     if (Positions.empty())
         return nullptr;
     std::vector<std::size_t> Sorted = Positions;
@@ -136,7 +144,7 @@ std::unique_ptr<TUndoStep> MoveObjects(TPropdumpFile& Document,
 std::unique_ptr<TUndoStep> CopyObjects(TPropdumpFile& Document,
                                        const std::vector<std::size_t>& Positions,
                                        const TRelocation& Move) {
-    CheckAll(Document, Positions, Move);
+    CheckRelocation(Document, Positions, Move);
     if (Positions.empty())
         return nullptr;
     std::vector<TPropObject>& Objects = Document.Objects;

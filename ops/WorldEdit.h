@@ -15,6 +15,12 @@
 // The extent of the objects at Positions (0-based), for the centre of a turn.
 TBounds BoundsOf(const TPropdumpFile& Document, const std::vector<std::size_t>& Positions);
 
+// The refusals of MoveObjects and CopyObjects without the change: a position outside the document
+// raises std::out_of_range, an object that would leave the 32-bit range ERelocationRange, the
+// first in the order given.
+void CheckRelocation(const TPropdumpFile& Document, const std::vector<std::size_t>& Positions,
+                     const TRelocation& Move);
+
 // Moves the objects at Positions (0-based, each once). Before anything changes, a position
 // outside the document raises std::out_of_range, and an object that would leave the 32-bit range
 // ERelocationRange, the first in the order given. Null when Positions is empty.
@@ -27,6 +33,11 @@ std::unique_ptr<TUndoStep> MoveObjects(TPropdumpFile& Document,
 std::unique_ptr<TUndoStep> CopyObjects(TPropdumpFile& Document,
                                        const std::vector<std::size_t>& Positions,
                                        const TRelocation& Move);
+
+// At most the bytes (HeapBytes) of the step MoveObjects makes for Count objects, and of the step
+// of a copy or an import while it is done, for telling beforehand whether a history can keep it.
+std::size_t MoveStepBytes(std::size_t Count);
+std::size_t AppendStepBytes();
 
 // Appends Objects (an import, as PlanImport prepared it). Null when there are none.
 std::unique_ptr<TUndoStep> AppendObjects(TPropdumpFile& Document, std::vector<TPropObject> Objects);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -61,6 +62,14 @@ bool ClickFocusedButton(QWidget& Dialog) {
     if (!button || !button->isEnabled())
         return false;
     button->click();
+    return true;
+}
+
+bool EnterClicksFocusedButton(QWidget& Dialog, QKeyEvent& Event) {
+    if (Event.key() != Qt::Key_Return && Event.key() != Qt::Key_Enter)
+        return false;
+    ClickFocusedButton(Dialog);
+    Event.accept();
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -25,6 +26,9 @@ void SetEntryColour(QWidget& Field, TEntryState State);
 // the dialogs have no default button, so Enter in an entry field never confirms them. True when a
 // button was pressed.
 bool ClickFocusedButton(QWidget& Dialog);
+// For a dialog's keyPressEvent: Enter or Return clicks the focused button, as above, and goes no
+// further. True when Event was such a key.
+bool EnterClicksFocusedButton(QWidget& Dialog, QKeyEvent& Event);
 
 // A sunken horizontal rule along the bottom edge of Geometry.
 QFrame* NewBevel(QWidget* Parent, const QRect& Geometry);

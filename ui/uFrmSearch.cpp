@@ -410,10 +410,6 @@ void TFrmSearch::StoreInputs() {
 }
 
 void TFrmSearch::keyPressEvent(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-        ClickFocusedButton(*this);
-        Event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(Event);
+    if (!EnterClicksFocusedButton(*this, *Event))
+        QDialog::keyPressEvent(Event);
 }

@@ -317,6 +317,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindListHandlers();
     BindBulkHandlers();
     BindSearchHandlers();
+    BindWorldHandlers();
     SetUpKeyboardAndScreenReader();
 
     auto* ShortcutsFirst = new TWindowShortcutsFirst(this, CloseFile);
@@ -371,6 +372,9 @@ void TMainForm::CreateActions() {
         {EditRedo, "EditRedo", "&Redo", QKeySequence(Qt::CTRL | Qt::Key_Y), -1, false, {}},
         {WorldMap, "WorldMap", "World &map", QKeySequence(Qt::CTRL | Qt::Key_M), -1, true,
          [this] { WorldMapExecute(); }},
+        {MoveSearchResults, "MoveSearchResults", "Move...", {}, -1, false, {}},
+        {ImportObjects, "ImportObjects", "&Import objects...", {}, -1, false, {}},
+        {CompareWith, "CompareWith", "Co&mpare with...", {}, -1, false, {}},
     };
     for (const TActionEntry& Entry : Entries) {
         QAction* Action = ActionList1->Add(QString::fromLatin1(Entry.Name),
@@ -395,6 +399,9 @@ void TMainForm::CreateMenu() {
     AddMenuSeparator(File1, QStringLiteral("N1"));
     AddMenuItem(File1, RevertFile, QStringLiteral("Revert1"));
     AddMenuSeparator(File1, QStringLiteral("N2"));
+    AddMenuItem(File1, ImportObjects, QStringLiteral("ImportObjects1"));
+    AddMenuItem(File1, CompareWith, QStringLiteral("CompareWith1"));
+    AddMenuSeparator(File1, QStringLiteral("N3"));
     AddMenuItem(File1, ExitApp, QStringLiteral("Exit1"));
     Edit1 = Named(MainMenu1->addMenu(QStringLiteral("Edit")), "Edit1");
     AddMenuItem(Edit1, EditUndo, QStringLiteral("Undo1"));
@@ -561,6 +568,8 @@ void TMainForm::CreateSearchTab() {
 
     btnDeleteResults =
         AddButton(GroupBox3, "btnDeleteResults", QRect(8, 96, 75, 25), DeleteSearchResults);
+    btnMoveResults =
+        AddButton(GroupBox3, "btnMoveResults", QRect(88, 96, 75, 25), MoveSearchResults);
 }
 
 void TMainForm::ShowFileName(const QString& Text) {
@@ -578,6 +587,8 @@ void TMainForm::SetFileActionsEnabled(bool Enabled) {
     SaveFileAs->setEnabled(Enabled);
     RevertFile->setEnabled(Enabled);
     CloseFile->setEnabled(Enabled);
+    ImportObjects->setEnabled(Enabled);
+    CompareWith->setEnabled(Enabled);
 }
 
 void TMainForm::RefreshViews() {
@@ -630,30 +641,37 @@ void TMainForm::OpenFileExecute() {
 void TMainForm::OpenFileNamed(const QString& Path) {
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
+    LoadAskingVersion(
+        Path, [this](const std::string& File, int Version) { LoadAndRefresh(File, Version); });
+}
+
+bool TMainForm::LoadAskingVersion(
+    const QString& Path, const std::function<void(const std::string& File, int Version)>& Load) {
     const std::string File = EncodeFileName(Path);
     bool AskVersion = false;
     try {
-        LoadAndRefresh(File, 0);
+        Load(File, 0);
     } catch (const EPropdumpVersionUnknown&) {
         AskVersion = true;
     } catch (const std::exception& Error) {
         throw std::runtime_error(LoadErrorText(Path, Error).toStdString());
     }
     if (!AskVersion)
-        return;
+        return true;
     TFrmSetVersion Dialog(this);
     Dialog.SetFileName(Path);
     if (Platform().RunModal(Dialog) != QDialog::Accepted)
-        return;
+        return false;
     const int Version = Dialog.SelectedVersion();
     try {
-        LoadAndRefresh(File, Version);
+        Load(File, Version);
     } catch (const std::exception& Error) {
         // With no version chosen the first line fails for the version, not for what it holds;
         // its line number would only mislead.
         throw std::runtime_error(
             LoadErrorText(Path, Error, Version >= 2 && Version <= 4).toStdString());
     }
+    return true;
 }
 
 void TMainForm::SaveFileExecute() {
@@ -732,6 +750,7 @@ void TMainForm::ClearSearchResultsExecute() {
         return;
     const int Rows = SearchResults->RowCount();
     SearchResults->Clear();
+    DropResultsOrigin();
     ProgressBar1->setValue(0);
     GroupBox3->setTitle(QStringLiteral("Results: ") + FormatCount(0));
     if (Rows > 0)

@@ -12,6 +12,8 @@
 //                        ListView2, and the objects found in an area of the world map)
 //   uMainFormMap.cpp     the "View" menu's world map window
 //   uMainFormAccess.cpp  names for screen readers, the Tab order, the menus' access keys
+//   uMainFormWorld.cpp   moving the found objects, importing objects from another dump and
+//                        comparing with another dump
 //   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
 //                        RecordChange)
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
@@ -30,8 +32,12 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QGroupBox;
@@ -51,6 +57,7 @@ class QTreeView;
 class TFrmWorldMap;
 class TMapArea;
 class TSearchResultsModel;
+struct TMoveChoice;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -89,6 +96,9 @@ public:
     // Shown, disabled, only when earlier changes can no longer be undone: says how far undo goes.
     QAction* EditUndoLimit = nullptr;
     QAction* WorldMap = nullptr;
+    QAction* MoveSearchResults = nullptr;
+    QAction* ImportObjects = nullptr;
+    QAction* CompareWith = nullptr;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -136,6 +146,7 @@ public:
     QTreeView* ListView2 = nullptr;
     TSearchResultsModel* SearchResults = nullptr;
     QPushButton* btnDeleteResults = nullptr;
+    QPushButton* btnMoveResults = nullptr;
 
     // Brings every summary view and the file actions in line with Propdump.
     void RefreshViews();
@@ -194,6 +205,24 @@ public:
     // OnlyMatchingCriteria, meeting the search criteria as well.
     void FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria);
 
+    // Moving, importing and comparing (uMainFormWorld.cpp).
+    void MoveSearchResultsExecute();
+    void ImportObjectsExecute();
+    void CompareWithExecute();
+    // After asking, turns and moves (or copies) the found objects as Choice says, one undo step;
+    // the results then list the moved objects, or the copies. The question is shown over Asker
+    // (null: this window).
+    void MoveFoundObjects(const TMoveChoice& Choice, QWidget* Asker = nullptr);
+    // The found objects' 0-based positions, in the results' order.
+    std::vector<std::size_t> FoundPositions() const;
+    // Lists the objects at Positions (0-based) on "Search" as a search lists what it finds.
+    void ListObjectsAt(const std::vector<std::size_t>& Positions);
+    // While the results come from elsewhere than the criteria (a comparison, an import, copies),
+    // the criteria summary shows Line in their place, until the results are cleared, searched for
+    // again or the criteria edited.
+    void ShowResultsOrigin(const QString& Line);
+    void DropResultsOrigin();
+
     // "View" (uMainFormMap.cpp): opens the one world map window, or brings it to the front.
     void WorldMapExecute();
     // The world map window while it is open, else nullptr.
@@ -247,6 +276,7 @@ private:
     void BindBulkHandlers();
     void BindSearchHandlers();
     void BindHistoryHandlers();
+    void BindWorldHandlers();
     // The Edit menu names the next change to undo and to redo.
     void ShowHistory();
     void StepHistory(bool Undoing);
@@ -260,11 +290,20 @@ private:
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);
     void LoadAndRefresh(const std::string& Path, int Version);
+    // Reads the dump at Path through Load(File, Version), first with version 0, as Open does:
+    // a file without a header asks for its version. False when that question was cancelled.
+    // Errors pass to the caller, naming the file.
+    bool LoadAskingVersion(const QString& Path,
+                           const std::function<void(const std::string& File, int Version)>& Load);
+    // Asks for another dump and reads it into Other, asking for the version of one without a
+    // header as Open does; Name is its file name without the folder. False when the user cancelled.
+    bool ReadOtherDump(TPropdumpFile& Other, QString& Name);
     void SetFileActionsEnabled(bool Enabled);
     void LongLoopStarted();
     void LongLoopEnded();
 
     QString FullFileName;
+    QString ResultsOrigin;
     QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;
     int LongLoops = 0;

@@ -41,7 +41,7 @@ void TMainForm::SetUpKeyboardAndScreenReader() {
     Order << PageControl1 << CitNumList << FindCitNum << ReplaceCitNum << SpeedButton1 << ModelList
           << FindModelName << ReplaceModelName << SpeedButton2 << NormalizeButton
           << DenormalizeButton << ListBox1 << ListBox2 << SpeedButton3 << SpeedButton4
-          << SpeedButton5 << ListView2 << btnDeleteResults;
+          << SpeedButton5 << ListView2 << btnDeleteResults << btnMoveResults;
     for (qsizetype Index = 1; Index < Order.size(); ++Index)
         setTabOrder(Order[Index - 1], Order[Index]);
 }

@@ -161,11 +161,13 @@ void TMainForm::SpeedButton3Click() {
     if (Platform().RunModal(Dialog) != QDialog::Accepted)
         return;
     SearchCriteria = Dialog.Criteria;
+    ResultsOrigin.clear();
     ShowSearchCriteria();
 }
 
 void TMainForm::ShowSearchCriteria() {
-    const QStringList Lines = SearchCriteriaSummary(SearchCriteria);
+    const QStringList Lines = ResultsOrigin.isEmpty() ? SearchCriteriaSummary(SearchCriteria)
+                                                      : QStringList(ResultsOrigin);
     ListBox2->setUpdatesEnabled(false);
     ListBox2->clear();
     ListBox2->addItems(Lines);
@@ -209,9 +211,48 @@ bool NoObjects(TMainForm& Form) {
 
 } // namespace
 
+void TMainForm::ShowResultsOrigin(const QString& Line) {
+    ResultsOrigin = Line;
+    ShowSearchCriteria();
+}
+
+void TMainForm::DropResultsOrigin() {
+    if (ResultsOrigin.isEmpty())
+        return;
+    ResultsOrigin.clear();
+    ShowSearchCriteria();
+}
+
+void TMainForm::ListObjectsAt(const std::vector<std::size_t>& Positions) {
+    TSearchRun Run(*this);
+    const int Count = static_cast<int>(Positions.size());
+    TLongLoop Loop(*this, Count);
+    Run.Found.reserve(Positions.size());
+    for (int First = 0; First < Count;) {
+        const int Last = std::min(Count, First + TLongLoop::SliceSize());
+        if (!Loop.Step(Last - First))
+            return;
+        for (int Row = First; Row < Last; ++Row) {
+            const int Index = static_cast<int>(Positions[static_cast<std::size_t>(Row)]);
+            Run.Found.push_back(ResultRow(Index, Propdump.Item(Index)));
+        }
+        First = Last;
+    }
+    Loop.Finish();
+}
+
+std::vector<std::size_t> TMainForm::FoundPositions() const {
+    std::vector<std::size_t> Positions;
+    Positions.reserve(static_cast<std::size_t>(SearchResults->RowCount()));
+    for (int Row = 0; Row < SearchResults->RowCount(); ++Row)
+        Positions.push_back(static_cast<std::size_t>(SearchResults->Position(Row) - 1));
+    return Positions;
+}
+
 void TMainForm::DoSearchExecute() {
     if (NoObjects(*this))
         return;
+    DropResultsOrigin();
     const TSearchMatcher Matcher(SearchCriteria);
     ListFoundObjects(*this, Matcher.CriteriaCount() > 0,
                      [&Matcher](const TPropObject& Object) { return Matcher.Matches(Object); });
@@ -224,6 +265,7 @@ void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteri
     // Asked to match criteria when there are none: refused before the results are touched.
     if (OnlyMatchingCriteria && Matcher.CriteriaCount() == 0)
         throw std::runtime_error(NoCriteria);
+    DropResultsOrigin();
     PageControl1->setCurrentIndex(SearchTab);
     ListFoundObjects(*this, true, [&](const TPropObject& Object) {
         return Area.Contains(Object) && (!OnlyMatchingCriteria || Matcher.Matches(Object));

@@ -250,7 +250,7 @@ private slots:
                                      "SpeedButton2", "NormalizeButton", "DenormalizeButton"},
                                     {"ListBox1"},
                                     {"ListBox2", "SpeedButton3", "SpeedButton4", "SpeedButton5",
-                                     "ListView2", "btnDeleteResults"}};
+                                     "ListView2", "btnDeleteResults", "btnMoveResults"}};
         const QStringList Rest = {"ToolButton1", "ToolButton2", "ToolButton3",        "ToolButton5",
                                   "ToolButton7", "ToolButton8", "qt_tabwidget_tabbar"};
         for (int Tab = 0; Tab < 4; ++Tab) {

@@ -2,10 +2,13 @@
 
 #include "ui/LongLoop.h"
 #include "ui/SearchResultsModel.h"
+#include "ui/uFrmImport.h"
+#include "ui/uFrmMove.h"
 #include "ui/uFrmObject.h"
 #include "ui/uMainForm.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
@@ -102,6 +105,36 @@ class UndoTest : public QObject {
         Click(Action);
     }
 
+    // The found objects through "Move...", by Offset, or copied there.
+    void MoveFound(const QString& Offset, bool Copy) {
+        Fake->ModalHandlers.enqueue([Offset, Copy](QDialog& Dialog) {
+            auto* Frm = qobject_cast<TFrmMove*>(&Dialog);
+            Frm->OffsetEdit->setText(Offset);
+            Frm->CopyCheck->setChecked(Copy);
+            Frm->OkButton->click();
+            return Frm->result();
+        });
+        Confirmed(Form->MoveSearchResults);
+    }
+
+    // Every object of a file of three, through File > "Import objects...".
+    void Import() {
+        QTemporaryDir Dir;
+        QFile Other(Dir.filePath("other.pd"));
+        QVERIFY(Other.open(QIODevice::WriteOnly));
+        Other.write("propdump version 4\r\n"
+                    "5 1 2 3 4 5 0 0 0 4 0 0 0 rock\r\n"
+                    "6 1 2 3 4 5 0 0 0 4 0 0 0 moss\r\n"
+                    "7 1 2 3 4 5 0 0 0 4 0 0 0 pond\r\n");
+        Other.close();
+        Fake->OpenFileAnswers.enqueue(Other.fileName());
+        Fake->ModalHandlers.enqueue([](QDialog& Dialog) {
+            qobject_cast<TFrmImport*>(&Dialog)->OkButton->click();
+            return Dialog.result();
+        });
+        Click(Form->ImportObjects);
+    }
+
     // The object at Position through the editor, with a new owner typed in.
     void EditOwner(int Position, const QString& Owner) {
         Fake->ModalHandlers.enqueue([this, Owner](QDialog& Dialog) {
@@ -159,6 +192,19 @@ private slots:
              true},
             {"Normalize", [this] { Confirmed(Form->NormalizeModels); }, true},
             {"Denormalize", [this] { Confirmed(Form->DenormalizeModels); }, true},
+            {"Move of 411 objects",
+             [this] {
+                 Search("7");
+                 MoveFound("2N 1W", false);
+             },
+             true},
+            {"Copy of 411 objects",
+             [this] {
+                 Search("7");
+                 MoveFound("", true);
+             },
+             true},
+            {"Import of 3 objects", [this] { Import(); }, true},
         };
         const QString Off = "(off) &Undo\tCtrl+Z", RedoOff = "(off) &Redo\tCtrl+Y";
         for (const auto& Case : Cases) {
@@ -175,7 +221,8 @@ private slots:
             Search("5,77");
             Form->PageControl1->setCurrentIndex(TMainForm::SearchTab);
             const int Found = Form->SearchResults->RowCount();
-            const bool Positions = Case.Name.startsWith("Delete");
+            const bool Positions = Case.Name.startsWith("Delete") || Case.Name.startsWith("Copy") ||
+                                   Case.Name.startsWith("Import");
             QSignalSpy Changed(Form.get(), &TMainForm::DocumentChanged);
             QSignalSpy Counted(Form.get(), &TMainForm::ListBox1CountChanged);
             Click(Form->EditUndo);

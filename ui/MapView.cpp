@@ -1,5 +1,7 @@
 #include "ui/MapView.h"
 
+#include "text/PositionInfo.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -104,7 +106,7 @@ TMapView::TMapView(QWidget* Parent) : QWidget(Parent) {
     setAccessibleDescription(
         QStringLiteral("Objects seen from above, north up. Wheel or plus and minus keys zoom, "
                        "dragging or the arrow keys pan, Home shows every object, Shift+drag "
-                       "draws an area."));
+                       "draws an area, Ctrl+drag from a found object moves the found objects."));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -370,6 +372,7 @@ void TMapView::paintEvent(QPaintEvent*) {
     Painter.drawImage(0, 0, Raster());
     Painter.setRenderHint(QPainter::Antialiasing);
     DrawArea(Painter);
+    DrawMoveDrag(Painter);
     DrawSelected(Painter);
     DrawScaleBar(Painter);
     DrawLegend(Painter);
@@ -400,6 +403,74 @@ void TMapView::DrawArea(QPainter& Painter) const {
     Painter.setPen(Pen);
     Painter.drawRect(Band);
     Painter.restore();
+}
+
+std::optional<TOffset> TMapView::MoveDragOffset() const {
+    if (Drag != TDrag::Move)
+        return std::nullopt;
+    return OffsetOfDrag(DragAt - PressAt);
+}
+
+TOffset TMapView::OffsetOfDrag(QPoint Pixels) const {
+    // A power of ten no larger than a pixel: the offset reads as round as the view allows, and
+    // the objects land within a pixel of where the drag showed them.
+    const double PerPixel = 1 / PixelsPerUnit;
+    double Step = 1;
+    while (Step * 10 <= PerPixel)
+        Step *= 10;
+    const auto Rounded = [Step, PerPixel](int Pixels) {
+        return ClampToInt32(std::round(Pixels * PerPixel / Step) * Step);
+    };
+    // Right is east (-X), down is south (-Z).
+    return {Rounded(-Pixels.x()), 0, Rounded(-Pixels.y())};
+}
+
+void TMapView::EndMoveDrag() {
+    Drag = TDrag::None;
+    Lifted = QImage();
+    // What was under the pointer when the drag began is told afresh.
+    Hover = {};
+    setCursor(AreaMode ? Qt::CrossCursor : Qt::OpenHandCursor);
+    update();
+    emit MoveDragChanged();
+}
+
+void TMapView::DrawMoveDrag(QPainter& Painter) const {
+    if (Drag != TDrag::Move)
+        return;
+    Painter.save();
+    // The objects stay where they are until the drop; their lifted copy shows where they go.
+    Painter.setOpacity(0.75);
+    Painter.drawImage(DragAt - PressAt, Lifted);
+    Painter.setOpacity(1);
+    const TOffset By = OffsetOfDrag(DragAt - PressAt);
+    const QString Text = QString::fromStdString(PositionToText(By.X, By.Y, By.Z, 0));
+    const QFontMetrics Metrics = Painter.fontMetrics();
+    QRect Box(DragAt + QPoint(14, 10),
+              QSize(Metrics.horizontalAdvance(Text) + 10, Metrics.height() + 6));
+    // Inside the view, whichever corner the pointer is near.
+    if (Box.right() > width())
+        Box.moveRight(DragAt.x() - 10);
+    if (Box.bottom() > height())
+        Box.moveBottom(DragAt.y() - 10);
+    Painter.setPen(QColor(0, 0, 0, 90));
+    Painter.setBrush(QColor(255, 255, 255, 230));
+    Painter.drawRect(Box);
+    Painter.setPen(Qt::black);
+    Painter.drawText(Box, Qt::AlignCenter, Text);
+    Painter.restore();
+}
+
+bool TMapView::FoundNear(QPoint Pixel) const {
+    const QPointF Pointer(Pixel.x() + 0.5, Pixel.y() + 0.5);
+    for (int Index = 0; Index < MapPoints.Count() && MapPoints.AnyFound(); ++Index) {
+        if (!MapPoints.IsFound(static_cast<std::size_t>(Index)))
+            continue;
+        const QPointF Away = ToScreen(MapPoints.XOf(Index), MapPoints.ZOf(Index)) - Pointer;
+        if (QPointF::dotProduct(Away, Away) <= HitRadius * HitRadius)
+            return true;
+    }
+    return false;
 }
 
 void TMapView::DrawSelected(QPainter& Painter) const {
@@ -506,6 +577,24 @@ void TMapView::mousePressEvent(QMouseEvent* Event) {
     if (!Left && Event->button() != Qt::MiddleButton)
         return QWidget::mousePressEvent(Event);
     PressAt = DragAt = Event->position().toPoint();
+    if (Left && (Event->modifiers() & Qt::ControlModifier) && FoundNear(PressAt)) {
+        Drag = TDrag::Move;
+        // The picture shows the found objects in a colour of their own, and nothing else in it.
+        const QImage& Picture = Raster();
+        Lifted = QImage(Picture.size(), QImage::Format_ARGB32_Premultiplied);
+        Lifted.fill(Qt::transparent);
+        for (int Y = 0; Y < Picture.height(); ++Y) {
+            const auto* From = reinterpret_cast<const QRgb*>(Picture.constScanLine(Y));
+            auto* To = reinterpret_cast<QRgb*>(Lifted.scanLine(Y));
+            for (int X = 0; X < Picture.width(); ++X)
+                if (From[X] == Found)
+                    To[X] = Found;
+        }
+        setCursor(Qt::SizeAllCursor);
+        update();
+        emit MoveDragChanged();
+        return;
+    }
     Drag =
         Left && (AreaMode || (Event->modifiers() & Qt::ShiftModifier)) ? TDrag::Area : TDrag::Pan;
     if (Drag == TDrag::Pan)
@@ -527,6 +616,11 @@ void TMapView::mouseMoveEvent(QMouseEvent* Event) {
         DragAt = At;
         update();
         return;
+    case TDrag::Move:
+        DragAt = At;
+        update();
+        emit MoveDragChanged();
+        return;
     case TDrag::None:
         UpdateHover(At);
         return;
@@ -534,6 +628,15 @@ void TMapView::mouseMoveEvent(QMouseEvent* Event) {
 }
 
 void TMapView::mouseReleaseEvent(QMouseEvent* Event) {
+    if (Drag == TDrag::Move) {
+        DragAt = Event->position().toPoint();
+        const TOffset By = OffsetOfDrag(DragAt - PressAt);
+        EndMoveDrag();
+        UpdateHover(DragAt);
+        if (By != TOffset{})
+            emit FoundObjectsDropped(By);
+        return;
+    }
     const TDrag Ended = Drag;
     Drag = TDrag::None;
     setCursor(AreaMode ? Qt::CrossCursor : Qt::OpenHandCursor);
@@ -593,7 +696,9 @@ void TMapView::keyPressEvent(QKeyEvent* Event) {
         PanBy(QPointF(0, -Step));
         break;
     case Qt::Key_Escape:
-        if (Drag == TDrag::Area) {
+        if (Drag == TDrag::Move) {
+            EndMoveDrag();
+        } else if (Drag == TDrag::Area) {
             Drag = TDrag::None;
             update();
         } else if (SelectedArea) {

@@ -3,13 +3,15 @@
 // The drawing surface of the world map: every object seen from above, north up and east to the
 // right, each pixel coloured by how many objects fall on it, the objects found by the last search
 // over that in a contrasting colour, the object selected in the objects list marked. The wheel
-// zooms around the pointer, a drag pans, Shift+drag (or a drag in area mode) draws an area.
+// zooms around the pointer, a drag pans, Shift+drag (or a drag in area mode) draws an area, and
+// Ctrl+drag from a found object carries the found objects along to a new place.
 //
 // A redraw walks the compact positions of TMapPoints once, counting objects per pixel straight
 // into the picture's own pixels, and then turns each count into its colour: no object texts, no
 // second buffer.
 
 #include "ops/MapArea.h"
+#include "ops/Relocation.h"
 #include "ui/MapPoints.h"
 
 #include <QImage>
@@ -53,6 +55,10 @@ public:
     // The world point at the centre of a pixel, in whole thousandths, within the 32-bit range.
     void ToWorld(QPoint Pixel, int32_t& X, int32_t& Z) const;
 
+    // While a Ctrl+drag carries the found objects: how far, rounded to a step that the view shows
+    // as at most one pixel. Empty otherwise.
+    std::optional<TOffset> MoveDragOffset() const;
+
     // What the pointer at Pixel points at: the nearest object within a few pixels, or none.
     // It is told apart only when every object at another place is clearly farther from the
     // pointer; otherwise Index is -1, and Crowded is set when the pointer is right on the
@@ -85,6 +91,10 @@ signals:
     void AreaChanged();
     // Index -1: there is no single object under the pointer.
     void ObjectDoubleClicked(int Index);
+    // A Ctrl+drag of the found objects began, went on or ended (MoveDragOffset tells which).
+    void MoveDragChanged();
+    // A Ctrl+drag of the found objects ended with the button let go, By away from its start.
+    void FoundObjectsDropped(TOffset By);
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -98,14 +108,19 @@ protected:
     void leaveEvent(QEvent* Event) override;
 
 private:
-    enum class TDrag { None, Pan, Area };
+    enum class TDrag { None, Pan, Area, Move };
 
     void Render();
     static void Enlarge(QImage& Image, std::size_t Occupied);
     void ViewChanged();
     void UpdateHover(QPoint Pixel);
+    // Whether a found object is drawn within reach of the pointer at Pixel.
+    bool FoundNear(QPoint Pixel) const;
+    TOffset OffsetOfDrag(QPoint Pixels) const;
+    void EndMoveDrag();
+    void DrawMoveDrag(class QPainter& Painter) const;
     void ClampScale();
-    void DrawArea(class QPainter& Painter) const;
+    void DrawArea(QPainter& Painter) const;
     void DrawSelected(QPainter& Painter) const;
     void DrawScaleBar(QPainter& Painter) const;
     void DrawLegend(QPainter& Painter) const;
@@ -130,4 +145,7 @@ private:
     QPoint PressAt;
     QPoint DragAt;
     THit Hover;
+    // The found objects' pixels, lifted off the picture at the start of a move drag and drawn
+    // where the drag has carried them.
+    QImage Lifted;
 };

@@ -2,12 +2,14 @@
 
 #include "text/PositionInfo.h"
 #include "ui/Command.h"
+#include "ui/CountText.h"
 #include "ui/FormFont.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/Platform.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
+#include "ui/uFrmMove.h"
 #include "ui/uMainForm.h"
 
 #include <QCheckBox>
@@ -135,6 +137,17 @@ TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window)
         [this](int Index) { RunCommand(this, [this, Index] { MapViewDblClick(Index); }); },
         Qt::QueuedConnection);
 
+    connect(MapView, &TMapView::MoveDragChanged, this, &TFrmWorldMap::ShowMoveDrag);
+    // Queued, as the double-click: the question before the move has an event loop of its own.
+    connect(MapView, &TMapView::FoundObjectsDropped, this, [this](TOffset By) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, By] {
+                RunCommand(this, [this, By] { Form.MoveFoundObjects(TMoveChoice{By}, this); });
+            },
+            Qt::QueuedConnection);
+    });
+
     connect(&Form, &TMainForm::DocumentChanged, this, &TFrmWorldMap::DocumentChanged);
     connect(Form.SearchResults, &QAbstractItemModel::modelReset, this,
             &TFrmWorldMap::SearchResultsChanged);
@@ -207,6 +220,22 @@ void TFrmWorldMap::ShowHover(const TMapView::THit& Hit) {
     HoverLabel->setToolTip(Text);
     HoverLabel->setText(HoverLabel->fontMetrics().elidedText(Text, Qt::ElideRight,
                                                              std::max(HoverLabel->width(), 100)));
+}
+
+void TFrmWorldMap::ShowMoveDrag() {
+    const std::optional<TOffset> By = MapView->MoveDragOffset();
+    if (!By) {
+        ShowHover({});
+        return;
+    }
+    const int Found = Form.SearchResults->RowCount();
+    const QString Text =
+        QStringLiteral("Moving %1 by %2: let go to move them there, Escape to leave them")
+            .arg(Found == 1 ? QStringLiteral("the found object")
+                            : QStringLiteral("the %1 found objects").arg(FormatCount(Found)),
+                 ToQString(PositionToText(By->X, By->Y, By->Z, 0)));
+    HoverLabel->setToolTip(QString());
+    HoverLabel->setText(Text);
 }
 
 void TFrmWorldMap::FindInAreaButtonClick() {

@@ -45,6 +45,8 @@ public:
 private:
     void ShowArea();
     void ShowHover(const TMapView::THit& Hit);
+    // Where a Ctrl+drag is taking the found objects, while it lasts.
+    void ShowMoveDrag();
 
     TMainForm& Form;
     // The file the map showed last: another file is shown whole, the same one keeps the view.

@@ -4,6 +4,7 @@
 
 #include "support/FakePlatform.h"
 
+#include "text/PositionInfo.h"
 #include "ui/MapView.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/uFrmObject.h"
@@ -276,6 +277,55 @@ private slots:
         Form->EditUndo->trigger();
         QCOMPARE(Map->MapView->Points().Count(), 25);
         QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), TMapView::DensityColour(1));
+    }
+
+    // Ctrl+drag from a found object carries the found objects along, the offset shown while it
+    // lasts; Escape leaves them where they are, letting go asks and moves them by that offset.
+    void aCtrlDragMovesTheFoundObjects() {
+        Load({At(0, 0, 5), At(100000, 0, 6), At(0, 100000, 5)});
+        Form->SearchCriteria.Fields.Set(sfCitNums, true);
+        Form->SearchCriteria.CitNumsText = "5";
+        Form->DoSearch->trigger();
+        QVERIFY(OpenMap());
+        const QPoint From = Map->MapView->ToScreen(0, 0).toPoint();
+        const QPoint To = From + QPoint(40, 30);
+        for (const bool Escape : {true, false}) {
+            Fake->Reset();
+            SendMouse(Map->MapView, QEvent::MouseButtonPress, From, Qt::LeftButton,
+                      Qt::ControlModifier);
+            SendMouse(Map->MapView, QEvent::MouseMove, To, Qt::LeftButton, Qt::ControlModifier);
+            const std::optional<TOffset> By = Map->MapView->MoveDragOffset();
+            QVERIFY(By.has_value());
+            // Right and down: east and south.
+            QVERIFY(By->X < 0 && By->Z < 0 && By->Y == 0);
+            const QString Text = QString::fromStdString(PositionToText(By->X, 0, By->Z, 0));
+            QCOMPARE(Map->HoverLabel->text(),
+                     "Moving the 2 found objects by " + Text +
+                         ": let go to move them there, Escape to leave them");
+            QVERIFY(Map->MapView->grab().toImage().pixel(To) != TMapView::BackgroundColour());
+            if (Escape)
+                QTest::keyClick(Map->MapView, Qt::Key_Escape);
+            else
+                Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+            SendMouse(Map->MapView, QEvent::MouseButtonRelease, To, Qt::NoButton,
+                      Qt::ControlModifier);
+            QVERIFY(!Map->MapView->MoveDragOffset());
+            QCoreApplication::processEvents();
+            if (Escape) {
+                QVERIFY(Fake->Messages.isEmpty());
+                QCOMPARE(Form->Propdump.Item(0).X, 0);
+                continue;
+            }
+            QCOMPARE(Fake->Messages.value(0).Text,
+                     "The 2 found objects will now be moved by " + Text +
+                         ".\r\rIs this what you wanted to do?");
+            const int32_t Moved[][2] = {{By->X, By->Z}, {100000, 0}, {By->X, 100000 + By->Z}};
+            for (int Index = 0; Index < 3; ++Index) {
+                QCOMPARE(Form->Propdump.Item(Index).X, Moved[Index][0]);
+                QCOMPARE(Form->Propdump.Item(Index).Z, Moved[Index][1]);
+            }
+            QCOMPARE(Found(), (QList<int>{1, 3}));
+        }
     }
 
     void followsBulkEditsAndClosing() {

@@ -1,5 +1,7 @@
 #include "ui/DialogLook.h"
 
+#include "ui/Contrast.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -9,6 +11,10 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 QColor EntryColour(TEntryState State) {
     const QPalette palette = QApplication::palette();
@@ -20,15 +26,34 @@ QColor EntryColour(TEntryState State) {
     case TEntryState::Changed:
         break;
     }
-    return QColor(192, 220, 192);
+    if (!IsDarkPalette(palette))
+        return QColor(192, 220, 192);
+    // The light green would glare under a dark theme's light text: a dark green a little
+    // lighter than the theme's fields instead.
+    const int Lightness = palette.color(QPalette::Active, QPalette::Base).lightness();
+    return QColor::fromHsl(120, 64, std::clamp(Lightness + 40, 60, 110)).toRgb();
+}
+
+QColor EntryTextColour(TEntryState State) {
+    const QPalette palette = QApplication::palette();
+    return ReadableOn(palette.color(QPalette::Active, QPalette::Text), EntryColour(State));
 }
 
 void SetEntryColour(QWidget& Field, TEntryState State) {
+    const QColor Background = EntryColour(State);
+    const QColor Ink = EntryTextColour(State);
     QPalette palette = Field.palette();
-    palette.setColor(QPalette::Base, EntryColour(State));
-    // A drop-down list that takes no typing is drawn in the button colour.
+    std::vector<std::pair<QPalette::ColorRole, QPalette::ColorRole>> Roles = {
+        {QPalette::Base, QPalette::Text}};
+    // A drop-down list that takes no typing is drawn in the button colours.
     if (qobject_cast<QComboBox*>(&Field))
-        palette.setColor(QPalette::Button, EntryColour(State));
+        Roles.emplace_back(QPalette::Button, QPalette::ButtonText);
+    for (const auto& [Back, Text] : Roles) {
+        palette.setColor(Back, Background);
+        // Disabled text keeps the theme's own greyed colour.
+        palette.setColor(QPalette::Active, Text, Ink);
+        palette.setColor(QPalette::Inactive, Text, Ink);
+    }
     Field.setPalette(palette);
 }
 

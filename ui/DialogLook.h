@@ -17,8 +17,11 @@ class QWidget;
 
 enum class TEntryState { Editable, ReadOnly, Changed };
 
+// The field's background, and the text colour that reads on it, in the palette in force.
 QColor EntryColour(TEntryState State);
-// Paints the field's background in every state of the widget (disabled ones included).
+QColor EntryTextColour(TEntryState State);
+// Paints the field's background in every state of the widget (disabled ones included), and its
+// text where the field can be used.
 void SetEntryColour(QWidget& Field, TEntryState State);
 
 // Enter presses the focused button (a push button or a small picture button) and nothing else:

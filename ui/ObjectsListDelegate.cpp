@@ -2,6 +2,7 @@
 
 #include "model/CFunctions.h"
 #include "ui/Accessibility.h"
+#include "ui/Contrast.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/TextCodec.h"
@@ -110,8 +111,7 @@ void TObjectsListDelegate::ListBox1DrawItem(QPainter& Canvas, int Index, const Q
     Canvas.fillRect(QRect(Left, Rect.top(), BoldMetrics.horizontalAdvance(Label),
                           qMin(BoldMetrics.height(), Rect.height())),
                     Background);
-    Canvas.setPen(
-        Colours.color(QPalette::Active, Selected ? QPalette::HighlightedText : QPalette::Link));
+    Canvas.setPen(TypeLabelColour(Colours, Selected));
     DrawAtTop(Canvas, BoldMetrics, Left, Rect.top(), Label);
     Canvas.setFont(ListFont);
     Canvas.setPen(ListPen);

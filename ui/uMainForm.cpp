@@ -507,9 +507,8 @@ void TMainForm::CreateSearchTab() {
 
     ListBox2 = Named(new QListWidget(TabSheet4), "ListBox2");
     ListBox2->setGeometry(56, 8, 529, 73);
-    QPalette ButtonFace = ListBox2->palette();
-    ButtonFace.setColor(QPalette::Base, ButtonFace.color(QPalette::Button));
-    ListBox2->setPalette(ButtonFace);
+    // Read-only, in the button-face colour like the criteria dialog's fields that are off.
+    SetEntryColour(*ListBox2, TEntryState::ReadOnly);
     ListBox2->addItem(QStringLiteral("none"));
 
     SpeedButton3 = AddSpeedButton(TabSheet4, "SpeedButton3", QRect(592, 8, 81, 22), nullptr, false);

@@ -43,12 +43,12 @@ TPropObject At(int32_t X, int32_t Z, int32_t Owner = 5, const std::string& Model
 }
 
 // The colours drawn in Area of Image, the background left out.
-std::set<QRgb> Colours(const QImage& Image, const QRect& Area) {
+std::set<QRgb> Colours(const QImage& Image, const QRect& Area, QRgb Background) {
     std::set<QRgb> Found;
     for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
         for (int X = Area.left(); X <= Area.right(); ++X)
             if (const QRgb Pixel = Image.pixel(X, Y) & 0xffffff;
-                Pixel != (TMapView::BackgroundColour() & 0xffffff))
+                Pixel != (Background & 0xffffff))
                 Found.insert(Pixel | 0xff000000);
     return Found;
 }
@@ -157,16 +157,17 @@ private slots:
         Load(Objects);
         QVERIFY(OpenMap());
         const QImage Image = Map->MapView->Raster();
+        const QRgb Background = Map->MapView->MapColours().Background;
         const auto Only = [&](TQuarter Which, uint32_t Count) {
-            return Colours(Image, Quarter(Image, Which)) ==
-                   std::set<QRgb>{TMapView::DensityColour(Count)};
+            return Colours(Image, Quarter(Image, Which), Background) ==
+                   std::set<QRgb>{Map->MapView->DensityColour(Count)};
         };
         QVERIFY(Only(NorthWest, 1));
         QVERIFY(Only(SouthEast, 5));
         QVERIFY(Only(NorthEast, 50));
-        QVERIFY(Colours(Image, Quarter(Image, SouthWest)).empty());
-        const auto Lightness = [](uint32_t Count) {
-            return QColor(TMapView::DensityColour(Count)).lightness();
+        QVERIFY(Colours(Image, Quarter(Image, SouthWest), Background).empty());
+        const auto Lightness = [this](uint32_t Count) {
+            return QColor(Map->MapView->DensityColour(Count)).lightness();
         };
         QVERIFY(Lightness(1) > Lightness(5) && Lightness(5) > Lightness(50));
         for (uint32_t Count = 1; Count < 5000; ++Count)
@@ -176,13 +177,14 @@ private slots:
         Form->SearchCriteria.CitNumsText = "2";
         Form->DoSearch->trigger();
         const QImage Searched = Map->MapView->Raster();
-        QCOMPARE(Colours(Searched, Quarter(Searched, SouthEast)),
-                 std::set<QRgb>{TMapView::FoundColour()});
+        QCOMPARE(Colours(Searched, Quarter(Searched, SouthEast), Background),
+                 std::set<QRgb>{Map->MapView->MapColours().Found});
         QVERIFY(Only(NorthEast, 50));
 
         Form->ListBox1->setCurrentIndex(Form->ListBox1->model()->index(0, 0));
         const QImage Shown = Map->MapView->Picture().convertToFormat(QImage::Format_RGB32);
-        QVERIFY(Colours(Shown, Quarter(Shown, NorthWest)).count(qRgb(0xd4, 0x00, 0x7a)));
+        QVERIFY(Colours(Shown, Quarter(Shown, NorthWest), Background)
+                    .count(Map->MapView->MapColours().Selected));
     }
 
     void pointingNamesOneObjectAndDoubleClickOpensIt() {
@@ -268,14 +270,14 @@ private slots:
         QVERIFY(!Map->MapView->Points().AnyFound());
         const QImage Image = Map->MapView->Raster();
         const QPointF Centre = Map->MapView->ToScreen(0, 0);
-        QCOMPARE(Image.pixel(Centre.toPoint()), TMapView::DensityColour(1));
+        QCOMPARE(Image.pixel(Centre.toPoint()), Map->MapView->DensityColour(1));
         const QPointF Gone = Map->MapView->ToScreen(1000, 0);
-        QCOMPARE(Image.pixel(Gone.toPoint()), TMapView::BackgroundColour());
+        QCOMPARE(Image.pixel(Gone.toPoint()), Map->MapView->MapColours().Background);
 
         // Undone: the objects stand where they stood again.
         Form->EditUndo->trigger();
         QCOMPARE(Map->MapView->Points().Count(), 25);
-        QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), TMapView::DensityColour(1));
+        QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), Map->MapView->DensityColour(1));
     }
 
     void followsBulkEditsAndClosing() {
@@ -291,7 +293,9 @@ private slots:
         Form->CloseFile->trigger();
         QCOMPARE(Map->MapView->MessageText(), QStringLiteral("No propdump is open."));
         QCOMPARE(Map->MapView->Points().Count(), 0);
-        QVERIFY(Colours(Map->MapView->Raster(), Map->MapView->Raster().rect()).empty());
+        QVERIFY(Colours(Map->MapView->Raster(), Map->MapView->Raster().rect(),
+                        Map->MapView->MapColours().Background)
+                    .empty());
     }
 
     void savePictureWritesThePng() {

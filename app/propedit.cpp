@@ -1,4 +1,5 @@
 #include "ui/Command.h"
+#include "ui/FormFont.h"
 #include "ui/Platform.h"
 #include "ui/uMainForm.h"
 
@@ -6,6 +7,7 @@
 #include <QIcon>
 #include <QStringList>
 #include <QTimer>
+#include <QToolTip>
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);
@@ -16,6 +18,10 @@ int main(int argc, char* argv[]) {
     // theme has no such icon and the window simply has none.
     QGuiApplication::setDesktopFileName(QStringLiteral(PROPDUMP_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PROPDUMP_APP_ID)));
+    // Message boxes, file dialogs and hints in the forms' face too.
+    const QFont Font = FormFont(Application.devicePixelRatio());
+    QApplication::setFont(Font);
+    QToolTip::setFont(Font);
 
     TMainForm MainForm;
     MainForm.show();

@@ -3,6 +3,7 @@
 #include "model/CFunctions.h"
 #include "ui/Accessibility.h"
 #include "ui/Contrast.h"
+#include "ui/FormFont.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/TextCodec.h"
@@ -98,12 +99,9 @@ void TObjectsListDelegate::ListBox1DrawItem(QPainter& Canvas, int Index, const Q
 
     if (Object->ObjectType == 0)
         return;
-    const QFont ListFont = Canvas.font();
-    const QPen ListPen = Canvas.pen();
-    QFont Bold = ListFont;
+    QFont Bold = Canvas.font();
     Bold.setBold(true);
-    Canvas.setFont(Bold);
-    const QFontMetrics BoldMetrics = Canvas.fontMetrics();
+    const QFontMetrics BoldMetrics(Bold, Canvas.device());
     const QString Label = ObjectTypeName(Object->ObjectType);
     const int Left = Rect.left() + TypeLabelLeft();
     // The label is written on the row's own background so that the model text beneath it
@@ -111,9 +109,9 @@ void TObjectsListDelegate::ListBox1DrawItem(QPainter& Canvas, int Index, const Q
     Canvas.fillRect(QRect(Left, Rect.top(), BoldMetrics.horizontalAdvance(Label),
                           qMin(BoldMetrics.height(), Rect.height())),
                     Background);
+    const QPen ListPen = Canvas.pen();
     Canvas.setPen(TypeLabelColour(Colours, Selected));
-    DrawAtTop(Canvas, BoldMetrics, Left, Rect.top(), Label);
-    Canvas.setFont(ListFont);
+    DrawBoldText(Canvas, QPointF(Left, Rect.top() + BoldMetrics.ascent()), Label);
     Canvas.setPen(ListPen);
 }
 

@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWidget>
 
 #include <algorithm>
@@ -61,7 +63,40 @@ void SetShortenedText(QLabel& Label, const QString& Text) {
     Label.setTextFormat(Qt::PlainText);
     const QString Shown = Label.fontMetrics().elidedText(Text, Qt::ElideMiddle, Label.width());
     Label.setText(Shown);
-    Label.setToolTip(Shown == Text ? QString() : PlainToolTip(Text));
+    if (Shown == Text) {
+        Label.setToolTip(QString());
+        return;
+    }
+    // No wider than the window, so that the hint stays on the screen.
+    const QStringList Lines =
+        WrapPath(Text, QFontMetrics(QToolTip::font()), std::max(Label.window()->width(), 100));
+    Label.setToolTip(PlainToolTip(Lines.join(QLatin1Char('\n'))));
+}
+
+QStringList WrapPath(const QString& Text, const QFontMetrics& Metrics, int Width) {
+    QStringList Lines;
+    qsizetype Start = 0;
+    while (Start < Text.size()) {
+        // The longest run from Start that fits, at least one character.
+        qsizetype Low = 1;
+        qsizetype High = Text.size() - Start;
+        while (Low < High) {
+            const qsizetype Middle = Low + (High - Low + 1) / 2;
+            if (Metrics.horizontalAdvance(Text.mid(Start, Middle)) <= Width)
+                Low = Middle;
+            else
+                High = Middle - 1;
+        }
+        qsizetype Length = Low;
+        if (Start + Length < Text.size()) {
+            const qsizetype Slash = Text.lastIndexOf(QLatin1Char('/'), Start + Length - 1);
+            if (Slash > Start)
+                Length = Slash + 1 - Start;
+        }
+        Lines << Text.mid(Start, Length);
+        Start += Length;
+    }
+    return Lines;
 }
 
 QString PlainToolTip(const QString& Text) {

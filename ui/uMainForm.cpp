@@ -8,6 +8,7 @@
 #include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
+#include "ui/ScreenFit.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
 #include "ui/uFrmSetVersion.h"
@@ -743,6 +744,7 @@ void TMainForm::showEvent(QShowEvent* Event) {
     Centred = true;
     if (const QScreen* Screen = screen()) {
         const QRect Area = Screen->availableGeometry();
-        move(Area.center() - QPoint(width() / 2, height() / 2));
+        const QSize Outer = size().grownBy(FrameAllowance(*this));
+        move(KeepInside(Area, Area.center() - QPoint(Outer.width() / 2, Outer.height() / 2), Outer));
     }
 }

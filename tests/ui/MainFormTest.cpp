@@ -357,9 +357,17 @@ private slots:
         QCOMPARE(Form->FileName->textFormat(), Qt::PlainText);
         QCOMPARE(Form->FileName->text(), Short);
         QCOMPARE(HintAt(Form->FileName), QString());
+        // Too long for the label: the whole path in the hint, in lines no wider than the
+        // window, broken after the folder where it can be.
         Open(Long);
         QVERIFY(Form->FileName->text().contains(QChar(0x2026)));
-        QCOMPARE(HintAt(Form->FileName), Long);
+        const QStringList HintLines = HintAt(Form->FileName).split('\n');
+        QCOMPARE(HintLines.join(QString()), Long);
+        QVERIFY2(HintLines.size() > 1 && HintLines.first().endsWith("</b>/"),
+                 qPrintable(HintLines.join('|')));
+        for (const QString& Line : HintLines)
+            QVERIFY2(QFontMetrics(QToolTip::font()).horizontalAdvance(Line) <= Form->width(),
+                     qPrintable(Line));
         QToolTip::hideText();
     }
 

@@ -8,7 +8,7 @@
 #include "ops/Conversion.h"
 #include "ops/CountText.h"
 #include "ops/ObjectTypeLabels.h"
-#include "ops/SearchMatcher.h"
+#include "ops/SearchFinder.h"
 #include "ops/SearchResultRow.h"
 #include "ops/Summary.h"
 #include "text/DateTimeText.h"
@@ -141,22 +141,6 @@ void AppendJson(std::string& Out, uint64_t Index, const TPropObject& Object) {
     Out += "\"}\n";
 }
 
-// What search and delete find: the objects that meet every criterion and lie in the area, if
-// one was given.
-class TFinder {
-public:
-    explicit TFinder(const TInvocation& Invocation)
-        : Matcher(Invocation.Criteria), Area(Invocation.Area) {}
-    bool Finds(const TPropObject& Object) const {
-        return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
-    }
-    unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
-
-private:
-    TSearchMatcher Matcher;
-    std::optional<TMapArea> Area;
-};
-
 struct TFound {
     std::string Out;
     uint64_t Count = 0;
@@ -167,7 +151,7 @@ struct TFound {
 };
 
 int RunSearch(const TInvocation& Invocation) {
-    const TFinder Finder(Invocation);
+    const TSearchFinder Finder(Invocation.Criteria, Invocation.Area);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const TSearchOutput Mode = Invocation.SearchOutput;
     if (Mode == TSearchOutput::Lines)
@@ -329,7 +313,7 @@ int RunBulkEdit(const TInvocation& Invocation) {
 }
 
 int RunDelete(const TInvocation& Invocation) {
-    const TFinder Finder(Invocation);
+    const TSearchFinder Finder(Invocation.Criteria, Invocation.Area);
     try {
         const TRewritten Totals = Rewrite(
             Invocation, 0,

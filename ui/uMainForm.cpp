@@ -705,6 +705,7 @@ void TMainForm::ClearSearchResultsExecute() {
         return;
     const int Rows = SearchResults->RowCount();
     SearchResults->Clear();
+    DropSearchArea();
     ProgressBar1->setValue(0);
     GroupBox3->setTitle(QStringLiteral("Results: ") + FormatCount(0));
     if (Rows > 0)

@@ -22,6 +22,7 @@
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
 
 #include "model/Propdmp.h"
+#include "ops/MapArea.h"
 #include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
 #include "ui/uFrmSearch.h"
@@ -32,6 +33,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -49,8 +51,16 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class TFrmWorldMap;
-class TMapArea;
 class TSearchResultsModel;
+
+// An area of the world map searched for its objects, with the search criteria or without them.
+struct TAreaSearch {
+    TMapArea Area;
+    bool WithCriteria = false;
+};
+// The lines of the criteria summary: what Search runs, the area of the last search from the map
+// included until the results are cleared or the criteria edited.
+QStringList SearchSummary(const TSearchCriteria& Criteria, const std::optional<TAreaSearch>& Area);
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -178,8 +188,11 @@ public:
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
     // Lists on "Search", as a search does, every object inside Area and, when
-    // OnlyMatchingCriteria, meeting the search criteria as well.
+    // OnlyMatchingCriteria, meeting the search criteria as well. The area stays part of the
+    // search (the summary shows it, Search runs it again) until the results are cleared or the
+    // criteria edited.
     void FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria);
+    std::optional<TAreaSearch> SearchArea;
 
     // "View" (uMainFormMap.cpp): opens the one world map window, or brings it to the front.
     void WorldMapExecute();
@@ -233,6 +246,8 @@ private:
     void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.
     bool SearchBusy() const;
+    void RunAreaSearch(const TAreaSearch& Search);
+    void DropSearchArea();
 
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);

@@ -2,7 +2,7 @@
 
 #include "ops/Deletion.h"
 #include "ops/MapArea.h"
-#include "ops/SearchMatcher.h"
+#include "ops/SearchFinder.h"
 #include "ops/SearchResultRow.h"
 #include "ops/UndoRecord.h"
 #include "text/DateTimeText.h"
@@ -161,28 +161,49 @@ void TMainForm::SpeedButton3Click() {
     if (Platform().RunModal(Dialog) != QDialog::Accepted)
         return;
     SearchCriteria = Dialog.Criteria;
+    // Criteria of their own: the search from the map is over.
+    SearchArea.reset();
     ShowSearchCriteria();
 }
 
 void TMainForm::ShowSearchCriteria() {
-    const QStringList Lines = SearchCriteriaSummary(SearchCriteria);
     ListBox2->setUpdatesEnabled(false);
     ListBox2->clear();
-    ListBox2->addItems(Lines);
+    ListBox2->addItems(SearchSummary(SearchCriteria, SearchArea));
     ListBox2->setUpdatesEnabled(true);
+}
+
+void TMainForm::DropSearchArea() {
+    if (!SearchArea)
+        return;
+    SearchArea.reset();
+    ShowSearchCriteria();
+}
+
+QStringList SearchSummary(const TSearchCriteria& Criteria,
+                          const std::optional<TAreaSearch>& Area) {
+    if (!Area)
+        return SearchCriteriaSummary(Criteria);
+    // What Search runs: the criteria only when the area was searched with them.
+    QStringList Lines;
+    if (Area->WithCriteria)
+        Lines = SearchCriteriaSummary(Criteria);
+    Lines << QStringLiteral("In area: %1 to %2")
+                 .arg(ToQString(Area->Area.NorthWestText()), ToQString(Area->Area.SouthEastText()));
+    return Lines;
 }
 
 namespace {
 
 const char* const NoCriteria = "No search criteria specified";
 
-// Lists every object of the document that Finds finds. Without criteria the old results go and
+// Lists every object of the document that Finder finds. Without criteria the old results go and
 // the refusal follows, as in a search.
-template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria, TFinds&& Finds) {
+void ListFoundObjects(TMainForm& Form, const TSearchFinder& Finder) {
     const int Count = Form.Propdump.Count();
     TSearchRun Run(Form);
     TLongLoop Loop(Form, Count);
-    if (!HasCriteria)
+    if (!Finder.HasCriteria())
         throw std::runtime_error(NoCriteria);
     // A slice at a time: asking the clock after every object would cost more than most tests.
     for (int First = 0; First < Count;) {
@@ -191,7 +212,7 @@ template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria,
             return;
         for (int Index = First; Index < Last; ++Index) {
             const TPropObject& Object = Form.Propdump.Item(Index);
-            if (Finds(Object))
+            if (Finder.Finds(Object))
                 Run.Found.push_back(ResultRow(Index, Object));
         }
         First = Last;
@@ -212,22 +233,30 @@ bool NoObjects(TMainForm& Form) {
 void TMainForm::DoSearchExecute() {
     if (NoObjects(*this))
         return;
-    const TSearchMatcher Matcher(SearchCriteria);
-    ListFoundObjects(*this, Matcher.CriteriaCount() > 0,
-                     [&Matcher](const TPropObject& Object) { return Matcher.Matches(Object); });
+    if (SearchArea) {
+        RunAreaSearch(*SearchArea);
+        return;
+    }
+    const TSearchFinder Finder(SearchCriteria, std::nullopt);
+    ListFoundObjects(*this, Finder);
 }
 
 void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria) {
     if (SearchBusy() || NoObjects(*this))
         return;
-    const TSearchMatcher Matcher(SearchCriteria);
     // Asked to match criteria when there are none: refused before the results are touched.
-    if (OnlyMatchingCriteria && Matcher.CriteriaCount() == 0)
+    if (OnlyMatchingCriteria && !TSearchFinder(SearchCriteria, std::nullopt).HasCriteria())
         throw std::runtime_error(NoCriteria);
     PageControl1->setCurrentIndex(SearchTab);
-    ListFoundObjects(*this, true, [&](const TPropObject& Object) {
-        return Area.Contains(Object) && (!OnlyMatchingCriteria || Matcher.Matches(Object));
-    });
+    RunAreaSearch({Area, OnlyMatchingCriteria});
+}
+
+void TMainForm::RunAreaSearch(const TAreaSearch& Search) {
+    SearchArea = Search;
+    ShowSearchCriteria();
+    const TSearchFinder Finder(Search.WithCriteria ? SearchCriteria : TSearchCriteria{},
+                               Search.Area);
+    ListFoundObjects(*this, Finder);
 }
 
 void TMainForm::DeleteSearchResultsExecute() {

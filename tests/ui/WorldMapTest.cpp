@@ -17,11 +17,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -106,6 +108,13 @@ class WorldMapTest : public QObject {
         for (int Row = 0; Row < Form->SearchResults->RowCount(); ++Row)
             Positions << Form->SearchResults->Position(Row);
         return Positions;
+    }
+
+    QStringList Summary() const {
+        QStringList Lines;
+        for (int Row = 0; Row < Form->ListBox2->count(); ++Row)
+            Lines << Form->ListBox2->item(Row)->text();
+        return Lines;
     }
 
     void PointAt(int32_t X, int32_t Z) {
@@ -249,6 +258,8 @@ private slots:
         Map->MapView->SetArea(TMapArea::FromCorners(1000, 1000, -1000, -1000));
         QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
         QCOMPARE(Found(), Middle);
+        const QString InArea = QStringLiteral("In area: 1N 1W to 1S 1E");
+        QCOMPARE(Summary(), QStringList{InArea});
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 9"));
         QCOMPARE(Form->PageControl1->currentIndex(), int(TMainForm::SearchTab));
         QVERIFY(Form->DeleteSearchResults->isEnabled());
@@ -261,7 +272,12 @@ private slots:
         Form->SearchCriteria.Fields.Set(sfCitNums, true);
         Form->SearchCriteria.CitNumsText = "2,4,5";
         QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
-        QCOMPARE(Found(), (QList<int>{7, 9, 12, 14, 17, 19}));
+        const QList<int> MiddleOf245{7, 9, 12, 14, 17, 19};
+        QCOMPARE(Found(), MiddleOf245);
+        // Search runs what the summary shows: the area and the criteria, not the criteria alone.
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5", InArea}));
+        Form->DoSearch->trigger();
+        QCOMPARE(Found(), MiddleOf245);
 
         // Deleted: the map follows, with nothing left in the middle.
         Fake->MessageAnswers.enqueue(QMessageBox::Yes);
@@ -274,10 +290,23 @@ private slots:
         const QPointF Gone = Map->MapView->ToScreen(1000, 0);
         QCOMPARE(Image.pixel(Gone.toPoint()), Map->MapView->MapColours().Background);
 
+        // The results cleared with the deletion: the area is no longer part of the search.
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5"}));
+
         // Undone: the objects stand where they stood again.
         Form->EditUndo->trigger();
         QCOMPARE(Map->MapView->Points().Count(), 25);
         QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), Map->MapView->DensityColour(1));
+
+        // Edited criteria, even unchanged, drop the area too.
+        Map->MatchCriteriaCheck->setChecked(false);
+        QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
+        QCOMPARE(Summary(), QStringList{InArea});
+        Fake->ModalHandlers.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+        QTest::mouseClick(Form->SpeedButton3, Qt::LeftButton);
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5"}));
+        Form->DoSearch->trigger();
+        QCOMPARE(Found().size(), 15);
     }
 
     void followsBulkEditsAndClosing() {

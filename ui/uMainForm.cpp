@@ -648,7 +648,7 @@ void TMainForm::SaveFileExecute() {
 }
 
 void TMainForm::SaveFileAsExecute() {
-    const QString Path = Platform().GetSaveFileName(this);
+    const QString Path = Platform().GetSaveFileName(this, PropdumpSaveDialog());
     if (Path.isEmpty())
         return;
     const std::string Previous = Propdump.FileName;

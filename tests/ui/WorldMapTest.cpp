@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
@@ -23,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -338,11 +341,39 @@ private slots:
         QCOMPARE(Reader.format(), QByteArray("png"));
         QCOMPARE(Reader.size(), Map->MapView->size());
         QCOMPARE(Fake->Sounds, QList<TSoundKind>{TSoundKind::Asterisk});
+        QCOMPARE(Fake->SaveDialogs.size(), 1);
+        QCOMPARE(Fake->SaveDialogs.first().Title, QStringLiteral("Save Map Picture"));
+        QCOMPARE(Fake->SaveDialogs.first().Filter, QStringLiteral("PNG image (*.png)"));
 
         Fake->SaveFileAnswers.enqueue(Dir.filePath(QStringLiteral("no/such/folder/map.png")));
         QTest::mouseClick(Map->SavePictureButton, Qt::LeftButton);
         QCOMPARE(Fake->Errors.size(), 1);
         QVERIFY(Fake->Errors.first().startsWith(QStringLiteral("Cannot save the picture as")));
+    }
+
+    // The real dialog: titled for the picture, offering PNG, adding ".png" to a name typed
+    // without an extension and keeping one typed with it.
+    void pictureDialogAddsPngToABareName() {
+        Load({At(0, 0)});
+        QVERIFY(OpenMap());
+        QTemporaryDir Dir;
+        SetPlatform(nullptr);
+        QStringList Seen;
+        for (const char* Typed : {"map", "map.picture"}) {
+            QTimer::singleShot(0, [&] {
+                auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                auto* Name = Dialog ? Dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+                if (!Name)
+                    return Seen.append("no dialog");
+                Seen << Dialog->windowTitle() + " | " + Dialog->nameFilters().join(';');
+                Name->setText(Dir.filePath(QString::fromLatin1(Typed)));
+                QTest::keyClick(Name, Qt::Key_Return);
+            });
+            QTest::mouseClick(Map->SavePictureButton, Qt::LeftButton);
+        }
+        SetPlatform(Fake.get());
+        QCOMPARE(Seen, QStringList(2, "Save Map Picture | PNG image (*.png)"));
+        QCOMPARE(QDir(Dir.path()).entryList(QDir::Files), QStringList({"map.picture", "map.png"}));
     }
 };
 

@@ -11,6 +11,7 @@ void FakePlatform::Reset() {
     Sounds.clear();
     Messages.clear();
     Errors.clear();
+    SaveDialogs.clear();
     Log.clear();
     MessageAnswers.clear();
     OpenFileAnswers.clear();
@@ -44,7 +45,8 @@ QString FakePlatform::GetOpenFileName(QWidget*) {
     return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
 }
 
-QString FakePlatform::GetSaveFileName(QWidget*) {
+QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind& Kind) {
+    SaveDialogs.append(Kind);
     return SaveFileAnswers.isEmpty() ? QString() : SaveFileAnswers.dequeue();
 }
 

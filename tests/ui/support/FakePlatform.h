@@ -30,6 +30,8 @@ public:
     // Recorded, in order.
     QList<TSoundKind> Sounds;
     QList<Message> Messages;
+    // What each save dialog was asked for.
+    QList<TSaveDialogKind> SaveDialogs;
     QStringList Errors;
     int CursorDepth = 0;
     int MaxCursorDepth = 0;
@@ -54,7 +56,7 @@ public:
                                             QMessageBox::StandardButtons Buttons) override;
     void ShowError(QWidget* Parent, const QString& Text) override;
     QString GetOpenFileName(QWidget* Parent) override;
-    QString GetSaveFileName(QWidget* Parent) override;
+    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override;
     int RunModal(QDialog& Dialog) override;
     void PushBusyCursor() override;
     void PopBusyCursor() override;

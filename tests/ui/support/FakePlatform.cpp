@@ -11,7 +11,6 @@ void FakePlatform::Reset() {
     Sounds.clear();
     Messages.clear();
     Errors.clear();
-    SaveDialogs.clear();
     Log.clear();
     MessageAnswers.clear();
     OpenFileAnswers.clear();
@@ -45,8 +44,7 @@ QString FakePlatform::GetOpenFileName(QWidget*) {
     return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
 }
 
-QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind& Kind) {
-    SaveDialogs.append(Kind);
+QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind&) {
     return SaveFileAnswers.isEmpty() ? QString() : SaveFileAnswers.dequeue();
 }
 

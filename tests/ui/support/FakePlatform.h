@@ -30,8 +30,6 @@ public:
     // Recorded, in order.
     QList<TSoundKind> Sounds;
     QList<Message> Messages;
-    // What each save dialog was asked for.
-    QList<TSaveDialogKind> SaveDialogs;
     QStringList Errors;
     int CursorDepth = 0;
     int MaxCursorDepth = 0;

@@ -1,5 +1,6 @@
 #include "bench/Corpus.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -174,4 +175,56 @@ void WriteCorpusFile(const std::string& Path, std::size_t Count, int Version, ui
         throw std::runtime_error("Cannot create " + Path);
     if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0)
         throw std::runtime_error("Cannot write " + Path);
+}
+
+std::vector<TPropObject> MutateCorpus(std::vector<TPropObject> Objects, int Version, uint64_t Seed,
+                                      unsigned Percent) {
+    TRandom rng(Seed);
+    const std::size_t count = Objects.size() * Percent / 100;
+    // The first 2 x count of a partial shuffle: count to change, count to remove.
+    std::vector<std::size_t> order(Objects.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    for (std::size_t i = 0; i < std::min(2 * count, order.size()); ++i)
+        std::swap(order[i], order[i + rng.Below(order.size() - i)]);
+    enum : uint8_t { Keep, Change, Remove };
+    std::vector<uint8_t> fate(Objects.size(), Keep);
+    for (std::size_t i = 0; i < std::min(2 * count, order.size()); ++i)
+        fate[order[i]] = i < count ? Change : Remove;
+
+    std::vector<TPropObject> added = GenerateCorpus(count, Version, Seed ^ 0x5DEECE66Dull);
+    std::vector<std::size_t> addedAt(count);
+    for (std::size_t& at : addedAt)
+        at = rng.Below(Objects.size() + 1);
+    std::sort(addedAt.begin(), addedAt.end());
+
+    std::vector<TPropObject> result;
+    result.reserve(Objects.size() + count);
+    std::size_t nextAdded = 0;
+    for (std::size_t i = 0; i <= Objects.size(); ++i) {
+        while (nextAdded < count && addedAt[nextAdded] == i)
+            result.push_back(std::move(added[nextAdded++]));
+        if (i == Objects.size())
+            break;
+        TPropObject& o = Objects[i];
+        if (fate[i] == Remove)
+            continue;
+        if (fate[i] == Change) {
+            switch (rng.Below(4)) {
+            case 0:
+                o.Owner = rng.Between(1, 2000000);
+                break;
+            case 1:
+                o.Timestamp = rng.Between(1650000001, 1700000000);
+                break;
+            case 2:
+                o.Yaw = (o.Yaw + 1 + static_cast<int32_t>(rng.Below(3599))) % 3600;
+                break;
+            default:
+                o.Description += " (changed)";
+            }
+        }
+        result.push_back(std::move(o));
+    }
+    return result;
 }

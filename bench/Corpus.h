@@ -18,3 +18,9 @@ std::string GenerateCorpusText(std::size_t Count, int Version, uint64_t Seed);
 
 // Writes GenerateCorpusText to Path; throws std::runtime_error on failure.
 void WriteCorpusFile(const std::string& Path, std::size_t Count, int Version, uint64_t Seed);
+
+// A later dump of the same world: of Objects, Percent in a hundred changed (owner, time, yaw or
+// description; never the place), as many removed, and as many new ones added at scattered places
+// in the file. Deterministic for a seed.
+std::vector<TPropObject> MutateCorpus(std::vector<TPropObject> Objects, int Version, uint64_t Seed,
+                                      unsigned Percent);

@@ -1,15 +1,17 @@
 #include "cli/Commands.h"
 
+#include "cli/CommandOutput.h"
 #include "cli/Errors.h"
 #include "cli/ObjectStream.h"
+#include "cli/Progress.h"
 #include "cli/TextCodec.h"
+#include "cli/WorldCommands.h"
 #include "model/FileIo.h"
 #include "ops/BulkEdit.h"
 #include "ops/Conversion.h"
-#include "ops/CountText.h"
+#include "ops/CsvRow.h"
+#include "ops/ObjectFilter.h"
 #include "ops/ObjectTypeLabels.h"
-#include "ops/SearchFinder.h"
-#include "ops/SearchResultRow.h"
 #include "ops/Summary.h"
 #include "text/DateTimeText.h"
 
@@ -25,29 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-void WriteOut(std::string_view Text) {
-    if (!Text.empty())
-        std::fwrite(Text.data(), 1, Text.size(), stdout);
-}
-
-void FlushOut() {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        ThrowFileError(errno, "Cannot write standard output");
-}
-
-std::string Counted(std::string_view Label, uint64_t Count) {
-    return std::string(Label) + GroupThousands(static_cast<long long>(Count));
-}
-
-std::string HeaderLine(int Version) {
-    return "propdump version " + std::to_string(Version) + "\r\n";
-}
-
-void AppendObjectLine(const TPropObject& Object, int Version, std::string& Out) {
-    Object.AppendLine(Version, Out);
-    Out += "\r\n";
-}
 
 // A result with nothing to hand on: the work is kept per thread.
 struct TNoResult {
@@ -78,8 +57,8 @@ int RunInfo(const TInvocation& Invocation) {
         },
         StopAtBadLine(Source.Name()), [](const TBatch&, TNoResult&) {});
     TSummary Total;
-    for (const TPerWorker<TSummary>& Part : Summaries)
-        Total.Merge(Part.Value);
+    for (TPerWorker<TSummary>& Part : Summaries)
+        Total.Merge(std::move(Part.Value));
 
     std::string Text = "Version: " + std::to_string(Source.Version()) + '\n';
     Text += Counted("Objects: ", Total.Objects()) + '\n';
@@ -103,44 +82,6 @@ int RunInfo(const TInvocation& Invocation) {
     return 0;
 }
 
-void AppendRow(std::string& Out, uint64_t Index, const TPropObject& Object) {
-    const TSearchResultRow Row = SearchResultRow(static_cast<int64_t>(Index), Object);
-    Out += std::to_string(Row.Position);
-    for (const std::string* Cell : {&Row.Owner, &Row.DateTime, &Row.Location, &Row.Model}) {
-        Out += '\t';
-        Append1252AsUtf8(Out, *Cell);
-    }
-    Out += '\n';
-}
-
-void AppendJson(std::string& Out, uint64_t Index, const TPropObject& Object) {
-    Out += "{\"position\":" + std::to_string(Index + 1);
-    const std::pair<const char*, int32_t> Numbers[] = {{"owner", Object.Owner},
-                                                       {"timestamp", Object.Timestamp},
-                                                       {"x", Object.X},
-                                                       {"y", Object.Y},
-                                                       {"z", Object.Z},
-                                                       {"yaw", Object.Yaw},
-                                                       {"tilt", Object.Tilt},
-                                                       {"roll", Object.Roll},
-                                                       {"type", Object.ObjectType}};
-    for (const auto& [Name, Value] : Numbers)
-        Out += std::string(",\"") + Name + "\":" + std::to_string(Value);
-    for (const auto& [Name, Text] :
-         {std::pair{"model", &Object.Model}, std::pair{"description", &Object.Description},
-          std::pair{"action", &Object.Action}}) {
-        Out += std::string(",\"") + Name + "\":";
-        AppendJsonString(Out, *Text);
-    }
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    Out += ",\"data\":\"";
-    for (const uint8_t Byte : Object.Data) {
-        Out += Hex[Byte >> 4];
-        Out += Hex[Byte & 0xF];
-    }
-    Out += "\"}\n";
-}
-
 struct TFound {
     std::string Out;
     uint64_t Count = 0;
@@ -151,12 +92,14 @@ struct TFound {
 };
 
 int RunSearch(const TInvocation& Invocation) {
-    const TSearchFinder Finder(Invocation.Criteria, Invocation.Area);
+    const TObjectFilter Finder(Invocation.Criteria, Invocation.Area);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const TSearchOutput Mode = Invocation.SearchOutput;
     if (Mode == TSearchOutput::Lines)
         WriteOut(HeaderLine(Source.Version()));
     uint64_t Found = 0;
+    if (Mode == TSearchOutput::Csv)
+        WriteOut(CsvHeader());
     const unsigned Parts = Finder.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
                                                    : Mode == TSearchOutput::Count ? 0u
                                                                                   : lpAllParts);
@@ -166,11 +109,16 @@ int RunSearch(const TInvocation& Invocation) {
             if (!Finder.Finds(Object))
                 return;
             ++Result.Count;
-            if (Mode == TSearchOutput::Rows)
+            if (Mode == TSearchOutput::Rows) {
                 AppendRow(Result.Out, Index, Object);
-            else if (Mode == TSearchOutput::Json)
-                AppendJson(Result.Out, Index, Object);
-            else if (Mode == TSearchOutput::Lines)
+                Result.Out += '\n';
+            } else if (Mode == TSearchOutput::Json) {
+                Result.Out += '{';
+                AppendJsonFields(Result.Out, Index, Object);
+                Result.Out += "}\n";
+            } else if (Mode == TSearchOutput::Csv) {
+                AppendCsvRow(Result.Out, Index, Object);
+            } else if (Mode == TSearchOutput::Lines)
                 AppendObjectLine(Object, Source.Version(), Result.Out);
         },
         StopAtBadLine(Source.Name()),
@@ -222,23 +170,23 @@ struct TRewritten {
     uint64_t Objects = 0; // objects written
     uint64_t Changed = 0;
     TVersionLoss Loss;
+    bool Untouched = false; // nothing would change, so nothing was written
 };
 
 // Nothing matched where something had to: nothing is written.
 struct TNothingFound {};
 
-bool ToStandardOutput(const TInvocation& Invocation) {
-    return Invocation.Output == "-" || (Invocation.Output.empty() && Invocation.File == "-");
-}
-
 // Streams every object through Edit(Object, Result), which changes it as the command does and
 // returns whether it stays, and writes what stays in version OutVersion (0: the file's own) as
 // the window's Save would: the header line, then every object's line, each ended by CR LF. The
 // target is replaced only once the whole new file is on disk; BeforeCommit sees the totals first
-// and may still refuse by raising.
+// and may still refuse by raising. A file rewritten in place that would change in nothing (no
+// object changed, the same version) is not written at all: it keeps its inode and its time.
 template <class TEdit, class TBeforeCommit>
 TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                    TBeforeCommit&& BeforeCommit) {
+    const bool Replacing = InPlace(Invocation);
+    RefuseIrregularInPlace(Invocation);
     TObjectSource Source(Invocation.File, Invocation.FileVersion);
     const int Version = OutVersion != 0 ? OutVersion : Source.Version();
     TRewritten Totals;
@@ -260,31 +208,16 @@ TRewritten Rewrite(const TInvocation& Invocation, int OutVersion, TEdit&& Edit,
                 Totals.Loss += Result.Loss;
             });
         BeforeCommit(Source, Totals);
+        // A conversion to the file's own version still gives a file without a header its header.
+        if (Replacing && Totals.Changed == 0 && Version == Source.Version() &&
+            (OutVersion == 0 || Source.HeaderLines() == 1))
+            throw TNothingChanged();
     };
-
-    TPosixFileWriter Writer;
-    if (Invocation.DryRun)
-        Produce([](const char*, std::size_t) {});
-    else if (ToStandardOutput(Invocation))
-        Produce(
-            [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
-    else
-        SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output, Writer,
-                           Produce);
+    Totals.Untouched = !WriteResult(Invocation, Produce);
     return Totals;
 }
 
 const auto AlwaysCommit = [](const TObjectSource&, const TRewritten&) {};
-
-// The report goes where the result does not.
-void Report(const TInvocation& Invocation, const std::string& Lines) {
-    if (!Invocation.DryRun && ToStandardOutput(Invocation))
-        std::fputs(Lines.c_str(), stderr);
-    else
-        WriteOut(Lines);
-    if (Invocation.DryRun)
-        std::fputs("propdump: dry run: nothing written\n", stderr);
-}
 
 TBulkEdit BulkEditOf(const TInvocation& Invocation) {
     switch (Invocation.Command) {
@@ -313,7 +246,7 @@ int RunBulkEdit(const TInvocation& Invocation) {
 }
 
 int RunDelete(const TInvocation& Invocation) {
-    const TSearchFinder Finder(Invocation.Criteria, Invocation.Area);
+    const TObjectFilter Finder(Invocation.Criteria, Invocation.Area);
     try {
         const TRewritten Totals = Rewrite(
             Invocation, 0,
@@ -335,17 +268,6 @@ int RunDelete(const TInvocation& Invocation) {
     }
 }
 
-std::string LossText(const TVersionLoss& Loss, int Version) {
-    std::string Text = "version " + std::to_string(Version) + " cannot hold ";
-    if (Loss.TypeOrData != 0)
-        Text += "the type or data of " + Counted("", Loss.TypeOrData) + " objects";
-    if (Loss.TypeOrData != 0 && Loss.TiltOrRoll != 0)
-        Text += " and ";
-    if (Loss.TiltOrRoll != 0)
-        Text += "the tilt or roll of " + Counted("", Loss.TiltOrRoll) + " objects";
-    return Text;
-}
-
 int RunConvert(const TInvocation& Invocation) {
     const int To = Invocation.ToVersion;
     const TRewritten Totals = Rewrite(
@@ -360,12 +282,13 @@ int RunConvert(const TInvocation& Invocation) {
                                   LossText(Totals.Loss, To) +
                                       "; nothing written (--drop-v4-data converts anyway)");
         });
-    std::string Lines = Counted("Objects converted: ", Totals.Objects) + '\n';
-    if (Totals.Loss.TypeOrData != 0)
-        Lines += Counted("Objects that lost their type or data: ", Totals.Loss.TypeOrData) + '\n';
-    if (Totals.Loss.TiltOrRoll != 0)
-        Lines += Counted("Objects that lost their tilt or roll: ", Totals.Loss.TiltOrRoll) + '\n';
-    Report(Invocation, Lines);
+    if (Totals.Untouched) {
+        Report(Invocation, "Objects converted: 0 (the file is of version " + std::to_string(To) +
+                               " already; it is left as it was)\n");
+        return 0;
+    }
+    Report(Invocation,
+           Counted("Objects converted: ", Totals.Objects) + '\n' + LossLines(Totals.Loss));
     return 0;
 }
 
@@ -388,15 +311,25 @@ int RunCommand(const TInvocation& Invocation) {
     case TCommand::Normalize:
     case TCommand::Denormalize:
         return RunBulkEdit(Invocation);
+    case TCommand::Move:
+        return RunMove(Invocation);
+    case TCommand::Merge:
+        return RunMerge(Invocation);
+    case TCommand::Diff:
+        return RunDiff(Invocation);
     }
     return 2;
 }
 
 int RunPropdump(int Argc, const char* const* Argv) {
+    // diff answers 1 for "different", as diff(1) does, so its trouble is 2.
+    int TroubleStatus = 1;
     try {
         const std::optional<TInvocation> Invocation = ParseCommandLine(Argc, Argv);
         if (!Invocation)
             return 0;
+        if (Invocation->Command == TCommand::Diff)
+            TroubleStatus = 2;
         const int Status = RunCommand(*Invocation);
         FlushOut();
         return Status;
@@ -411,10 +344,10 @@ int RunPropdump(int Argc, const char* const* Argv) {
                          static_cast<unsigned long long>(Error.Line), Error.what());
         else
             std::fprintf(stderr, "propdump: %s: %s\n", Error.File.c_str(), Error.what());
-        return 1;
+        return TroubleStatus;
     } catch (const std::exception& Error) {
         std::fflush(stdout);
         std::fprintf(stderr, "propdump: %s\n", Error.what());
-        return 1;
+        return TroubleStatus;
     }
 }

@@ -2,14 +2,16 @@
 
 // Reads a propdump file (or standard input) in batches of whole lines, so that the commands can
 // stream through files of any size and work on two batches at once. Lines are cut exactly as the
-// document's loader cuts them (CR LF, LF and CR end a line; a NUL byte ends the text), and the
-// version comes from the header line or, for a file without one, from the caller.
+// document's loader cuts them (CR LF, LF and CR end a line; NUL bytes up to the end are padding,
+// and a NUL byte with anything else after it is an error of its line, past which nothing is
+// read), and the version comes from the header line or, for a file without one, from the caller.
 
 #include "cli/Progress.h"
 #include "model/FileIo.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +29,10 @@ public:
     void Assign(std::string_view Text);
 
 private:
-    std::unique_ptr<char[]> Bytes;
+    struct TFree {
+        void operator()(char* Bytes) const { std::free(Bytes); }
+    };
+    std::unique_ptr<char, TFree> Bytes;
     std::size_t Used = 0;
     std::size_t Capacity = 0;
 };
@@ -38,13 +43,17 @@ struct TBatch {
     std::vector<std::string_view> Lines;
     uint64_t FirstLine = 0;   // 1-based line number of its first line in the file
     uint64_t FirstObject = 0; // 0-based document position of its first object line
+    // The last of Lines holds a NUL byte that the file cannot be read past; the line is what
+    // comes before the NUL.
+    bool EndsInNulLine = false;
 };
 
 class TObjectSource {
 public:
     // Path "-" is standard input. FileVersion 0: the first line must be a "propdump version N"
     // header; otherwise every line is an object line of that version. Raises EInputError for a
-    // missing header or an empty file, std::system_error when the file cannot be read.
+    // missing header, a header where FileVersion says there is none, and an empty file;
+    // std::system_error when the file cannot be read.
     TObjectSource(const std::string& Path, int FileVersion);
 
     // "(standard input)" or the path, for messages.
@@ -61,14 +70,17 @@ public:
 
 private:
     bool ReadMore(TReadBuffer& Into);
-    void TakeHeader();
+    bool OnlyNulBytesFollow(std::string_view Rest);
+    std::string_view ReadFirstLine();
+    void TakeHeader(std::string_view FirstLine);
 
     std::string DisplayName;
     TFd File;
     int FileVersion = 0;
     uint64_t Header = 0;
-    TReadBuffer Carry;  // the start of a line whose end has not been read yet
-    bool AtEnd = false; // end of file, or a NUL byte, reached
+    TReadBuffer Carry;           // the start of a line whose end has not been read yet
+    bool AtEnd = false;          // end of file, or a NUL byte, reached
+    bool NulLinePending = false; // the text ended at a NUL byte that the file cannot be read past
     uint64_t NextLine = 1;
     uint64_t NextObject = 0;
     uint64_t BytesRead = 0;

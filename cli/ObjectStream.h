@@ -18,16 +18,23 @@ template <class T> struct alignas(64) TPerWorker { T Value; };
 
 // Parses every object line of Batch into Object, taking the texts and data named by Parts
 // (TLinePart), and calls OnObject(Object, Index) with its 0-based position in the document. A
-// line that does not parse goes to OnBadLine(Line, Message) with its 1-based line number.
+// line that does not parse, or holds a NUL byte the file cannot be read past, goes to
+// OnBadLine(Line, Message) with its 1-based line number.
 template <class TOnObject, class TOnBadLine>
 void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsigned Parts,
                    TPropObject& Object, TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
     uint64_t Line = Batch.FirstLine;
     uint64_t Index = Batch.FirstObject;
-    for (const std::string_view Text : Batch.Lines) {
+    for (std::size_t i = 0; i < Batch.Lines.size(); ++i) {
+        const std::string_view Text = Batch.Lines[i];
         const uint64_t Number = Line++;
         if (Number <= HeaderLines)
             continue;
+        if (Batch.EndsInNulLine && i + 1 == Batch.Lines.size()) {
+            OnBadLine(Number, NulByteMessage);
+            ++Index;
+            continue;
+        }
         try {
             Object.ParseLine(Version, Text, Parts);
         } catch (const EPropdumpError& Error) {

@@ -1,7 +1,9 @@
 #include "cli/Options.h"
 
+#include "cli/CriteriaOptions.h"
 #include "cli/Errors.h"
 #include "cli/TextCodec.h"
+#include "cli/WorldOptions.h"
 #include "model/Convert.h"
 #include "text/DateTimeText.h"
 
@@ -19,31 +21,6 @@
 
 namespace {
 
-// A criterion's two options, "--owner" and "--not-owner": at most one of them.
-struct TCriterionOptions {
-    CLI::Option* Include = nullptr;
-    CLI::Option* Exclude = nullptr;
-    std::string IncludeText;
-    std::string ExcludeText;
-
-    bool Given() const { return Include->count() > 0 || Exclude->count() > 0; }
-    bool Excluded() const { return Exclude->count() > 0; }
-    const std::string& Text() const { return Excluded() ? ExcludeText : IncludeText; }
-    std::string Name() const { return Excluded() ? Exclude->get_name() : Include->get_name(); }
-};
-
-struct TCriteriaOptions {
-    TCriterionOptions Owner, Model, Description, Action, Type;
-    CLI::Option* DescriptionExact = nullptr;
-    CLI::Option* ActionExact = nullptr;
-    CLI::Option* After = nullptr;
-    CLI::Option* Before = nullptr;
-    std::string AfterText;
-    std::string BeforeText;
-    CLI::Option* Area = nullptr;
-    std::vector<std::string> AreaCorners;
-};
-
 void AddCriterion(CLI::App& Command, TCriterionOptions& Options, const std::string& Name,
                   const std::string& Value, const std::string& Help) {
     Options.Include = Command.add_option("--" + Name, Options.IncludeText, Help)->type_name(Value);
@@ -53,6 +30,8 @@ void AddCriterion(CLI::App& Command, TCriterionOptions& Options, const std::stri
                           ->type_name(Value);
     Options.Include->excludes(Options.Exclude);
 }
+
+} // namespace
 
 void AddCriteriaOptions(CLI::App& Command, TCriteriaOptions& Options) {
     AddCriterion(Command, Options.Owner, "owner", "LIST",
@@ -99,6 +78,8 @@ std::optional<TMapArea> BuildArea(const TCriteriaOptions& Options) {
     }
 }
 
+namespace {
+
 // A line break typed into the dialog's description and action boxes is stored as CR LF.
 std::string WithCrLfBreaks(const std::string& Text) {
     std::string Result;
@@ -142,6 +123,8 @@ void SetTextCriterion(TSearchCriteria& Criteria, TSearchField Field,
     Text = std::move(*Bytes);
 }
 
+} // namespace
+
 TSearchCriteria BuildCriteria(const TCriteriaOptions& Options) {
     TSearchCriteria Criteria;
     if (Options.Owner.Given() &&
@@ -180,6 +163,8 @@ TSearchCriteria BuildCriteria(const TCriteriaOptions& Options) {
     return Criteria;
 }
 
+namespace {
+
 int32_t OwnerArgument(const std::string& Text) {
     try {
         return StrToInt(Text);
@@ -188,6 +173,20 @@ int32_t OwnerArgument(const std::string& Text) {
     }
 }
 
+// Numbers are written in decimal digits: "0x10" or "1e3" would otherwise be taken as 16 or
+// refused with a puzzling range message.
+const CLI::Validator Decimal(
+    [](std::string& Text) {
+        const std::size_t Digits = !Text.empty() && Text[0] == '-' ? 1 : 0;
+        if (Text.size() > Digits &&
+            Text.find_first_not_of("0123456789", Digits) == std::string::npos)
+            return std::string();
+        return "'" + Text + "' is not a decimal number";
+    },
+    "");
+
+} // namespace
+
 void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
     Command.add_option("FILE", Invocation.File, "propdump file; - reads standard input")
         ->required();
@@ -195,6 +194,7 @@ void AddFileOptions(CLI::App& Command, TInvocation& Invocation) {
         .add_option("--file-version", Invocation.FileVersion,
                     "version (2, 3 or 4) of a file that has no \"propdump version N\" header")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
 }
 
@@ -206,15 +206,13 @@ void AddWriteOptions(CLI::App& Command, TInvocation& Invocation) {
     Command.add_flag("--dry-run", Invocation.DryRun, "report what would change; write nothing");
 }
 
-} // namespace
-
 std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     TInvocation Invocation;
     CLI::App App("Look into and change propdump files: the editor's searches and bulk edits on "
                  "the command line. A changed file is written whole to a temporary file and "
                  "renamed over the old one.",
                  "propdump");
-    App.set_version_flag("--version", "propdump " PROPDUMP_VERSION);
+    App.set_version_flag("-V,--version", "propdump " PROPDUMP_VERSION);
     App.require_subcommand(1);
 
     std::map<CLI::App*, TCommand> Commands;
@@ -231,6 +229,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
                          TCommand::Info);
     Info->add_option("--top", Invocation.Top, "owners and model names to list (0: all)")
         ->type_name("N")
+        ->check(Decimal)
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
 
     TCriteriaOptions SearchCriteria;
@@ -243,8 +242,11 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
         "print the objects as a propdump file (header and object lines)");
     CLI::Option* Json =
         Search->add_flag("--json")->description("print each object as one line of JSON");
-    Count->excludes(Lines)->excludes(Json);
-    Lines->excludes(Json);
+    CLI::Option* Csv = Search->add_flag("--csv")->description(
+        "print the objects as CSV for spreadsheets (UTF-8, a header row, every field)");
+    Count->excludes(Lines)->excludes(Json)->excludes(Csv);
+    Lines->excludes(Json)->excludes(Csv);
+    Json->excludes(Csv);
 
     TCriteriaOptions DeleteCriteria;
     CLI::App* Delete = Add("delete", "remove the objects that search would find", TCommand::Delete);
@@ -276,6 +278,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     Convert->add_option("--to-version", Invocation.ToVersion, "the version to write: 2, 3 or 4")
         ->type_name("N")
         ->required()
+        ->check(Decimal)
         ->check(CLI::Range(2, 4));
     Convert->add_flag("--drop-v4-data", Invocation.DropV4Data,
                       "convert even though objects lose what the new version cannot hold (type "
@@ -283,6 +286,8 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     for (CLI::App* Sub : {Normalize, Denormalize, Convert})
         AddWriteOptions(*Sub, Invocation);
     Add("check", "report every line that cannot be read, then a summary", TCommand::Check);
+    TWorldOptions World;
+    AddWorldCommands(App, Commands, Invocation, World);
 
     // Without this, a misspelt command would be reported as a missing one.
     if (Argc > 1 && Argv[1][0] != '-' &&
@@ -305,6 +310,10 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
     }
 
     CLI::App* Chosen = App.get_subcommands().front();
+    // An unset variable in "-o $OUT" must not turn into a rewrite of FILE.
+    if (const CLI::Option* Output = Chosen->get_option_no_throw("--output");
+        Output && Output->count() > 0 && Invocation.Output.empty())
+        throw EUsageError("-o/--output: the file name is empty (- writes to standard output)");
     Invocation.Command = Commands.at(Chosen);
     switch (Invocation.Command) {
     case TCommand::Search:
@@ -313,6 +322,7 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
         Invocation.SearchOutput = Count->count() > 0   ? TSearchOutput::Count
                                   : Lines->count() > 0 ? TSearchOutput::Lines
                                   : Json->count() > 0  ? TSearchOutput::Json
+                                  : Csv->count() > 0   ? TSearchOutput::Csv
                                                        : TSearchOutput::Rows;
         break;
     case TCommand::Delete:
@@ -339,6 +349,11 @@ std::optional<TInvocation> ParseCommandLine(int Argc, const char* const* Argv) {
         else
             throw EUsageError("The replacement model name contains characters that cannot be "
                               "saved in a propdump file.");
+        break;
+    case TCommand::Move:
+    case TCommand::Merge:
+    case TCommand::Diff:
+        FinishWorldCommand(World, Invocation);
         break;
     default:
         break;

@@ -4,7 +4,9 @@
 // record. Search criteria come out as the same record the window's criteria dialog fills in.
 
 #include "ops/MapArea.h"
+#include "ops/Relocation.h"
 #include "ops/SearchCriteria.h"
+#include "text/PositionInfo.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,9 +21,14 @@ enum class TCommand {
     Normalize,
     Denormalize,
     Convert,
-    Check
+    Check,
+    Move,
+    Merge,
+    Diff
 };
-enum class TSearchOutput { Rows, Count, Lines, Json };
+enum class TSearchOutput { Rows, Count, Lines, Json, Csv };
+enum class TDiffOutput { Counts, List, Json, Lines };
+enum class TDiffKind { Added, Removed, Changed };
 
 struct TInvocation {
     TCommand Command = TCommand::Info;
@@ -39,6 +46,17 @@ struct TInvocation {
     std::string ReplacementModel;
     int ToVersion = 0;
     bool DropV4Data = false;
+    // move and merge
+    TOffset By;
+    int32_t Turn = 0;                      // tenths of a degree
+    std::optional<TObjectPosition> Around; // the centre of the turn; none: the found objects'
+    bool Copy = false;
+    // merge: the dump whose objects come in; diff: the new dump, File the old one
+    std::string Other;
+    int OtherVersion = 0;
+    bool OnlyMissing = false;
+    TDiffOutput DiffOutput = TDiffOutput::Counts;
+    TDiffKind DiffLines = TDiffKind::Added;
 };
 
 // Raises EUsageError for a command line the tool cannot follow. Returns nullopt when the help or

@@ -6,19 +6,34 @@
 #include <unistd.h>
 
 TProgress::TProgress(uint64_t Total)
-    : Total(Total), Enabled(::isatty(STDERR_FILENO) == 1), Start(TClock::now()) {}
+    : Total(Total), Enabled(::isatty(STDERR_FILENO) == 1), Start(TClock::now()) {
+    Current = this;
+}
 
 TProgress::~TProgress() {
-    if (Shown)
-        std::fputs("\r\033[K", stderr);
+    Erase();
+    if (Current == this)
+        Current = nullptr;
+}
+
+void TProgress::Erase() {
+    if (!Shown)
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    Shown = false;
+}
+
+void TProgress::EraseShown() {
+    if (Current)
+        Current->Erase();
 }
 
 void TProgress::Update(uint64_t Done) {
     if (!Enabled)
         return;
     const TClock::time_point Now = TClock::now();
-    if (Now - Start < std::chrono::seconds(1) ||
-        (Shown && Now - LastDrawn < std::chrono::milliseconds(100)))
+    if (Now - Start < std::chrono::seconds(1) || Now - LastDrawn < std::chrono::milliseconds(100))
         return;
     LastDrawn = Now;
     Shown = true;

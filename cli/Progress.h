@@ -2,7 +2,7 @@
 
 // A progress bar on standard error, for long runs only: it appears when standard error is a
 // terminal and the work has lasted a second, and is wiped when the work ends, so pipes and logs
-// never see it.
+// never see it. Whatever the tool writes meanwhile takes the bar off its line first.
 
 #include <chrono>
 #include <cstdint>
@@ -17,6 +17,10 @@ public:
 
     void SetTotal(uint64_t Bytes) { Total = Bytes; }
     void Update(uint64_t Done);
+    // Takes the bar off the terminal; the next update draws it again.
+    void Erase();
+    // Erases the bar of the run in progress, if any, before other output.
+    static void EraseShown();
 
 private:
     using TClock = std::chrono::steady_clock;
@@ -26,4 +30,5 @@ private:
     bool Shown = false;
     TClock::time_point Start;
     TClock::time_point LastDrawn;
+    static inline TProgress* Current = nullptr;
 };

@@ -2,42 +2,9 @@
 
 #include "model/CodePage.h"
 
-#include <array>
 #include <cstdint>
 
 namespace {
-
-// The UTF-8 form of every Windows-1252 byte, made once from the code page's own table.
-struct TUtf8Table {
-    std::array<char, 4> Bytes[256];
-    uint8_t Sizes[256];
-
-    TUtf8Table() {
-        for (int b = 0; b < 256; ++b) {
-            const char Byte = static_cast<char>(b);
-            const char16_t c = Decode1252(std::string_view(&Byte, 1))[0];
-            auto& out = Bytes[b];
-            if (c < 0x80) {
-                out[0] = static_cast<char>(c);
-                Sizes[b] = 1;
-            } else if (c < 0x800) {
-                out[0] = static_cast<char>(0xC0 | (c >> 6));
-                out[1] = static_cast<char>(0x80 | (c & 0x3F));
-                Sizes[b] = 2;
-            } else {
-                out[0] = static_cast<char>(0xE0 | (c >> 12));
-                out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out[2] = static_cast<char>(0x80 | (c & 0x3F));
-                Sizes[b] = 3;
-            }
-        }
-    }
-};
-
-const TUtf8Table& Utf8Table() {
-    static const TUtf8Table Table;
-    return Table;
-}
 
 // One code point from the start of Text; false for a malformed or overlong sequence or a
 // surrogate.
@@ -80,17 +47,8 @@ std::optional<std::string> Utf8To1252(std::string_view Utf8) {
     return Encode1252(text);
 }
 
-void Append1252AsUtf8(std::string& Out, std::string_view Bytes) {
-    const TUtf8Table& Table = Utf8Table();
-    for (const char Byte : Bytes) {
-        const auto b = static_cast<uint8_t>(Byte);
-        Out.append(Table.Bytes[b].data(), Table.Sizes[b]);
-    }
-}
-
 void AppendJsonString(std::string& Out, std::string_view Bytes) {
     static constexpr char Hex[] = "0123456789abcdef";
-    const TUtf8Table& Table = Utf8Table();
     Out += '"';
     for (const char Byte : Bytes) {
         const auto b = static_cast<uint8_t>(Byte);
@@ -116,7 +74,7 @@ void AppendJsonString(std::string& Out, std::string_view Bytes) {
                 Out += Hex[b >> 4];
                 Out += Hex[b & 0xF];
             } else {
-                Out.append(Table.Bytes[b].data(), Table.Sizes[b]);
+                Append1252AsUtf8(Out, std::string_view(&Byte, 1));
             }
         }
     }

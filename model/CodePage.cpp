@@ -60,6 +60,38 @@ inline uint64_t Mix(uint64_t h) {
     return h;
 }
 
+// The UTF-8 form of every Windows-1252 byte, made once from the code page's own table.
+struct TUtf8Table {
+    std::array<char, 4> Bytes[256];
+    uint8_t Sizes[256];
+
+    TUtf8Table() {
+        for (int b = 0; b < 256; ++b) {
+            const char Byte = static_cast<char>(b);
+            const char16_t c = DecodeByte(static_cast<uint8_t>(Byte));
+            auto& out = Bytes[b];
+            if (c < 0x80) {
+                out[0] = static_cast<char>(c);
+                Sizes[b] = 1;
+            } else if (c < 0x800) {
+                out[0] = static_cast<char>(0xC0 | (c >> 6));
+                out[1] = static_cast<char>(0x80 | (c & 0x3F));
+                Sizes[b] = 2;
+            } else {
+                out[0] = static_cast<char>(0xE0 | (c >> 12));
+                out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out[2] = static_cast<char>(0x80 | (c & 0x3F));
+                Sizes[b] = 3;
+            }
+        }
+    }
+};
+
+const TUtf8Table& Utf8Table() {
+    static const TUtf8Table Table;
+    return Table;
+}
+
 } // namespace
 
 uint8_t UpCase1252(uint8_t c) {
@@ -127,4 +159,12 @@ std::optional<std::string> Encode1252(std::u16string_view text) {
         bytes[i] = static_cast<char>(*b);
     }
     return bytes;
+}
+
+void Append1252AsUtf8(std::string& Out, std::string_view Bytes) {
+    const TUtf8Table& Table = Utf8Table();
+    for (const char Byte : Bytes) {
+        const auto b = static_cast<uint8_t>(Byte);
+        Out.append(Table.Bytes[b].data(), Table.Sizes[b]);
+    }
 }

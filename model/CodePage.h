@@ -27,3 +27,5 @@ struct TCaseInsensitiveEqual1252 {
 std::u16string Decode1252(std::string_view bytes);
 // UTF-16 to Windows-1252; nullopt when a character has no Windows-1252 byte.
 std::optional<std::string> Encode1252(std::u16string_view text);
+// Appends Bytes, read as Windows-1252, in UTF-8.
+void Append1252AsUtf8(std::string& Out, std::string_view Bytes);

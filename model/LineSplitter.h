@@ -38,15 +38,30 @@ inline const char* FindLineEnd(const char* p, const char* last) {
     return p;
 }
 
+// Whether every byte of Bytes is a NUL byte.
+inline bool AllNul(std::string_view Bytes) {
+    return Bytes.find_first_not_of('\0') == std::string_view::npos;
+}
+
 // Cuts a byte stream, handed over in chunks of any size, into lines. CR LF, LF and CR each end a
-// line, a break at the very end adds no empty line, and a NUL byte ends the text. Lines that lie
-// inside one chunk are passed on as views into it; only a line cut by a chunk border is copied.
+// line and a break at the very end adds no empty line. A NUL byte ends the text: followed by
+// nothing but more NUL bytes (a file padded or cut short by another program) it merely ends the
+// last line; followed by anything else it is an error of its line, since whatever comes after it
+// would otherwise be lost without a word. Lines that lie inside one chunk are passed on as views
+// into it; only a line cut by a chunk border is copied.
 class TLineSplitter {
 public:
-    // Returns false once a NUL byte has ended the text.
+    static constexpr uint64_t NoNul = UINT64_MAX;
+
+    // Returns false once a NUL byte is known to be followed by more than NUL bytes: nothing fed
+    // after that is of any use.
     template <class F> bool Feed(std::string_view chunk, F&& onLine) {
-        if (Ended)
+        if (DataAfterNul)
             return false;
+        const uint64_t chunkStart = Fed;
+        Fed += chunk.size();
+        if (NulAt != NoNul)
+            return !(DataAfterNul = !AllNul(chunk));
         const char* p = chunk.data();
         const char* const last = p + chunk.size();
         if (AfterCR && p != last) {
@@ -62,8 +77,10 @@ public:
             }
             if (*e == '\0') {
                 Carry.append(p, e);
-                Ended = true;
-                return false;
+                NulAt = chunkStart + static_cast<uint64_t>(e - chunk.data());
+                NulLineStart = NulAt - Carry.size();
+                const std::string_view after(e, static_cast<std::size_t>(last - e));
+                return !(DataAfterNul = !AllNul(after));
             }
             if (Carry.empty()) {
                 onLine(std::string_view(p, static_cast<std::size_t>(e - p)));
@@ -83,20 +100,38 @@ public:
         return true;
     }
 
+    // Hands on the last line. The line of a NUL byte that cannot be read past is no line.
     template <class F> void Finish(F&& onLine) {
-        if (!Carry.empty())
+        if (!Carry.empty() && !DataAfterNul)
             onLine(std::string_view(Carry));
         Carry.clear();
     }
 
+    // A NUL byte with more than NUL bytes after it: the text cannot be read past its line.
+    bool NulInText() const { return DataAfterNul; }
+    // The first NUL byte, counted from the first byte fed; NoNul while there is none.
+    uint64_t NulOffset() const { return NulAt; }
+    // Where the text ends, counted from the first byte fed: at the NUL byte when it is only
+    // padding, at the start of its line when it cannot be read past; NoNul while there is none.
+    uint64_t TextEnd() const {
+        if (NulAt == NoNul)
+            return NoNul;
+        return DataAfterNul ? NulLineStart : NulAt;
+    }
+
 private:
     std::string Carry;
+    uint64_t Fed = 0;
+    uint64_t NulAt = NoNul;
+    uint64_t NulLineStart = NoNul;
     bool AfterCR = false;
-    bool Ended = false;
+    bool DataAfterNul = false;
 };
 
-template <class TChunks, class F> void ForEachLine(TChunks&& forEachChunk, F&& onLine) {
+// Cuts the chunks into lines; returns the splitter for what it found about a NUL byte.
+template <class TChunks, class F> TLineSplitter ForEachLine(TChunks&& forEachChunk, F&& onLine) {
     TLineSplitter splitter;
     forEachChunk([&](std::string_view chunk) { return splitter.Feed(chunk, onLine); });
     splitter.Finish(onLine);
+    return splitter;
 }

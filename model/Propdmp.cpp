@@ -19,6 +19,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -357,14 +358,19 @@ void UnescapeLineBreaks(std::string& Text) {
         c = UnescapeTable[static_cast<unsigned char>(c)];
 }
 
+std::optional<int> HeaderLineVersion(std::string_view Line) {
+    int32_t version = 0;
+    if (Sscanf(Line, "propdump version %d", {&version}) != 1)
+        return std::nullopt;
+    return version;
+}
+
 namespace {
 
 // The version a header line names; 0 when the line is no header of a known version.
 int HeaderVersion(std::string_view line) {
-    int32_t version = 0;
-    if (Sscanf(line, "propdump version %d", {&version}) != 1 || !IsKnownVersion(version))
-        return 0;
-    return version;
+    const std::optional<int> version = HeaderLineVersion(line);
+    return version && IsKnownVersion(*version) ? *version : 0;
 }
 
 EPropdumpError ChangedWhileRead() {
@@ -420,19 +426,24 @@ struct TRange {
     bool Empty() const { return Begin >= End; }
 };
 
-// Cuts the range into lines exactly as one walk over the whole text would. Returns false when a
-// NUL byte ended the text inside the range. Once stop is set it reads no further; the caller
-// then has no use for what it got.
+// What a walk met of a NUL byte (TLineSplitter), with offsets into the whole text.
+struct TWalkEnd {
+    uint64_t NulAt = ToTheEnd;   // the first NUL byte
+    uint64_t TextEnd = ToTheEnd; // where the text ends because of it
+    bool NulInText = false;      // it cannot be read past: the line after the last one is bad
+};
+
+// Cuts the range into lines exactly as one walk over the whole text would. Once stop is set it
+// reads no further; the caller then has no use for what it got.
 template <class TSource, class F>
-bool WalkLines(const TSource& source, TRange range, const std::atomic<bool>& stop, uint64_t& bytes,
-               F&& onLine) {
+TWalkEnd WalkLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
+                   uint64_t& bytes, F&& onLine) {
     if (range.Empty())
-        return true;
+        return {};
     std::unique_ptr<char[]> buffer;
     if constexpr (TSource::NeedsBuffer)
         buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
-    bool ended = false;
-    ForEachLine(
+    const TLineSplitter splitter = ForEachLine(
         [&](auto&& onChunk) {
             for (uint64_t at = range.Begin;
                  at < range.End && !stop.load(std::memory_order_relaxed);) {
@@ -441,14 +452,18 @@ bool WalkLines(const TSource& source, TRange range, const std::atomic<bool>& sto
                     return;
                 at += chunk.size();
                 bytes += chunk.size();
-                if (!onChunk(chunk)) {
-                    ended = true;
+                if (!onChunk(chunk))
                     return;
-                }
             }
         },
         onLine);
-    return !ended;
+    TWalkEnd end;
+    if (splitter.TextEnd() != TLineSplitter::NoNul) {
+        end.NulAt = range.Begin + splitter.NulOffset();
+        end.TextEnd = range.Begin + splitter.TextEnd();
+        end.NulInText = splitter.NulInText();
+    }
+    return end;
 }
 
 // Below this size a second thread costs more than it saves.
@@ -518,16 +533,16 @@ TOutcomes RunSideBySide(bool together, std::atomic<bool>& stop, F1&& first, F2&&
 }
 
 struct TLineCount {
-    uint64_t Lines = 0;
+    uint64_t Lines = 0; // before the end of the text
     uint64_t Bytes = 0;
-    bool TextEnded = false; // by a NUL byte in the range
+    TWalkEnd End;
 };
 
 template <class TSource>
 TLineCount CountLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
                       int* headerVersion) {
     TLineCount count;
-    count.TextEnded = !WalkLines(source, range, stop, count.Bytes, [&](std::string_view line) {
+    count.End = WalkLines(source, range, stop, count.Bytes, [&](std::string_view line) {
         if (headerVersion && count.Lines == 0)
             *headerVersion = HeaderVersion(line);
         ++count.Lines;
@@ -620,27 +635,37 @@ template <class TSource> TLoaded LoadDocument(const TSource& source, int version
         together, stop,
         [&] {
             counts[0] = CountLines(source, parts[0], stop, hasHeader ? &headerVersion : nullptr);
-            if (counts[0].TextEnded)
+            if (counts[0].End.NulAt != ToTheEnd)
                 stop = true;
         },
         [&] { counts[1] = CountLines(source, parts[1], stop, nullptr); });
     if (counted.First)
         std::rethrow_exception(counted.First);
-    if (counts[0].TextEnded) {
-        // Nothing after the NUL byte is text, so the second part was never there.
+    if (counts[0].End.NulAt != ToTheEnd) {
+        // The text ended in the first part, so the second was never there.
         counts[1] = {};
         parts[1] = {ToTheEnd, ToTheEnd};
         together = false;
     } else if (counted.Second) {
         std::rethrow_exception(counted.Second);
     }
+    const uint64_t textEnd = std::min(counts[0].End.TextEnd, counts[1].End.TextEnd);
+    for (TRange& part : parts)
+        part.End = std::min(part.End, textEnd);
 
     const uint64_t lines = counts[0].Lines + counts[1].Lines;
-    if (lines == 0)
+    // The line of a NUL byte that has more than NUL bytes after it; 0 when there is none. The
+    // lines before it are still read, so that an earlier bad line is the one named.
+    const uint64_t nulLine = counts[0].End.NulInText   ? counts[0].Lines + 1
+                             : counts[1].End.NulInText ? lines + 1
+                                                       : 0;
+    if (lines == 0 && (nulLine == 0 || counts[0].End.NulAt == 0))
         throw EPropdumpError("File contains no data");
     TLoaded loaded;
     loaded.Version = version;
     if (hasHeader) {
+        if (nulLine == 1)
+            throw EPropdumpError(NulByteMessage, 1);
         if (headerVersion == 0)
             throw EPropdumpVersionUnknown("Unknown propdump format");
         loaded.Version = headerVersion;
@@ -655,7 +680,7 @@ template <class TSource> TLoaded LoadDocument(const TSource& source, int version
     if (objectLines > (counts[0].Bytes + counts[1].Bytes) / ShortestObjectLine + 1) {
         TPropObject scratch;
         stop = false;
-        ParseLines(source, TRange{}, {lines, 1, headerLines}, loaded.Version, stop,
+        ParseLines(source, TRange{0, textEnd}, {lines, 1, headerLines}, loaded.Version, stop,
                    [&](uint64_t) -> TPropObject& {
                        ResetFields(scratch);
                        return scratch;
@@ -684,6 +709,8 @@ template <class TSource> TLoaded LoadDocument(const TSource& source, int version
         std::rethrow_exception(parsed.First);
     if (parsed.Second)
         std::rethrow_exception(parsed.Second);
+    if (nulLine != 0)
+        throw EPropdumpError(NulByteMessage, static_cast<int>(nulLine));
     return loaded;
 }
 
@@ -716,7 +743,9 @@ void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& em
     std::memcpy(buffer.data(), header.data(), header.size());
     const TPropObject* const all = objects.data();
     const std::size_t batches = (objects.size() + Batch - 1) / Batch;
-    const auto batchBegin = [&](std::size_t k) { return all + std::min(k * Batch, objects.size()); };
+    const auto batchBegin = [&](std::size_t k) {
+        return all + std::min(k * Batch, objects.size());
+    };
 
     struct TShared {
         std::mutex Lock;
@@ -892,8 +921,8 @@ void TPropdumpFile::Save() {
 namespace {
 
 // What would not read back as written, or null. A line break inside a model name would split the
-// object's line (the other two texts are escaped, the model name cannot be), and the reader takes
-// a NUL byte for the end of the file.
+// object's line (the other two texts are escaped, the model name cannot be), and a NUL byte would
+// make the file unreadable past it.
 const char* UnsavableText(const TPropObject& o) {
     if (o.Model.find_first_of("\r\n") != std::string::npos)
         return "a line break in its model name";

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ public:
     // 1-based line of the file that failed to parse; 0 when the error is not about one line.
     int LineNumber;
 };
+
+// A NUL byte followed by more than NUL bytes: an EPropdumpError of its line.
+inline constexpr char NulByteMessage[] = "NUL byte: the file cannot be read past it";
 
 // Raised when a file has no valid "propdump version %d" header; the caller asks for a version.
 class EPropdumpVersionUnknown : public std::runtime_error {
@@ -68,6 +72,9 @@ public:
 std::string EscapeLineBreaks(std::string_view Source);
 void UnescapeLineBreaks(std::string& Text);
 
+// The number a "propdump version N" line names, known version or not; nullopt for any other line.
+std::optional<int> HeaderLineVersion(std::string_view Line);
+
 class TPropdumpFile {
 public:
     TPropdumpFile() = default;
@@ -88,9 +95,8 @@ public:
     // The same, from bytes already in memory.
     void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version);
 
-    // Writes a complete new file beside FileName and renames it over the old one, so a failure
-    // at any point leaves the old file as it was. A symbolic link is followed and its target
-    // replaced; the old file's permissions are kept; a device or pipe is written to directly.
+    // Gives FileName the new content through SaveFileAtomically: a failure at any point leaves
+    // the old file as it was, and the file keeps everything it carries besides its bytes.
     // Refuses (EPropdumpError, nothing written) a version outside 2..4 when there are objects,
     // and a model name holding a line break. File errors are std::system_error.
     void Save();

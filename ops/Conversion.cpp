@@ -14,3 +14,15 @@ TVersionLoss& TVersionLoss::operator+=(const TVersionLoss& Other) {
     TiltOrRoll += Other.TiltOrRoll;
     return *this;
 }
+
+void ConvertObject(TPropObject& Object, int ToVersion) {
+    if (ToVersion < 4) {
+        Object.ObjectType = 0;
+        Object.DataLength = 0;
+        Object.Data.clear();
+    }
+    if (ToVersion < 3) {
+        Object.Tilt = 0;
+        Object.Roll = 0;
+    }
+}

@@ -17,3 +17,7 @@ struct TVersionLoss {
     TVersionLoss& operator+=(const TVersionLoss& Other);
     bool Any() const { return TypeOrData != 0 || TiltOrRoll != 0; }
 };
+
+// Drops from Object what version ToVersion cannot hold, so that the object in memory is the one
+// a file of that version gives back.
+void ConvertObject(TPropObject& Object, int ToVersion);

@@ -22,6 +22,9 @@ public:
     // object twice marks it once.
     void Mark(int Index);
     std::size_t MarkedCount() const { return Marked.size(); }
+    // The 0-based positions marked, in the order they were marked.
+    const std::vector<int>& Marks() const { return Marked; }
+    const TPropdumpFile& Target() const { return Document; }
 
     // Removes every marked object, keeping the order of the rest, and returns how many went.
     // Removed(Index, Object) first sees each object about to go, in the order they were marked,

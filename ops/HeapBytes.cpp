@@ -14,3 +14,10 @@ std::size_t HeapBytesOf(const TPropObject& Object) {
     return HeapBytesOf(Object.Model) + HeapBytesOf(Object.Description) +
            HeapBytesOf(Object.Action) + Object.Data.capacity();
 }
+
+std::size_t HeapBytesOf(const TPropdumpFile& Document) {
+    std::size_t Bytes = Document.Objects.capacity() * sizeof(TPropObject);
+    for (const TPropObject& Object : Document.Objects)
+        Bytes += HeapBytesOf(Object);
+    return Bytes;
+}

@@ -12,3 +12,5 @@
 std::size_t HeapBytesOf(const std::string& Text);
 // An object's texts and data.
 std::size_t HeapBytesOf(const TPropObject& Object);
+// A document's objects, with their room in the list.
+std::size_t HeapBytesOf(const TPropdumpFile& Document);

@@ -1,10 +1,8 @@
 #include "ops/MapArea.h"
 
-#include "model/Convert.h"
 #include "text/PositionInfo.h"
 
 #include <algorithm>
-#include <optional>
 
 TMapArea TMapArea::FromCorners(int32_t X1, int32_t Z1, int32_t X2, int32_t Z2) {
     TMapArea Area;
@@ -15,21 +13,9 @@ TMapArea TMapArea::FromCorners(int32_t X1, int32_t Z1, int32_t X2, int32_t Z2) {
     return Area;
 }
 
-namespace {
-
-TObjectPosition ReadCorner(std::string_view Text) {
-    // Text the position reader takes as nothing would quietly stand for 0N 0W.
-    const std::optional<TObjectPosition> Corner = ReadPositionText(Text);
-    if (!Corner)
-        throw EConvertError("'" + std::string(Text) + "' is not a position such as \"12.5N 7W\"");
-    return *Corner;
-}
-
-} // namespace
-
 TMapArea TMapArea::FromCornerTexts(std::string_view Corner1, std::string_view Corner2) {
-    const TObjectPosition A = ReadCorner(Corner1);
-    const TObjectPosition B = ReadCorner(Corner2);
+    const TObjectPosition A = RequirePositionText(Corner1);
+    const TObjectPosition B = RequirePositionText(Corner2);
     return FromCorners(A.X, A.Z, B.X, B.Z);
 }
 

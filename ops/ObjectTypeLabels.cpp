@@ -16,3 +16,10 @@ std::string_view ObjectTypeLabel(int32_t ObjectType) {
         return "???";
     return ObjectTypeLabels[static_cast<std::size_t>(ObjectType)];
 }
+
+std::string_view ObjectTypeShortName(int32_t ObjectType) {
+    static constexpr std::string_view Names[] = {"unknown", "zone", "emitter", "mover", "camera"};
+    if (ObjectType < 1 || ObjectType > 5)
+        return {};
+    return Names[ObjectType - 1];
+}

@@ -10,3 +10,7 @@ extern const std::array<std::string_view, 7> ObjectTypeLabels;
 
 // The label of any ObjectType value; "???" outside the table, since the file accepts any number.
 std::string_view ObjectTypeLabel(int32_t ObjectType);
+
+// The short name of a type, as the command-line tool's --type takes it: "zone", "emitter",
+// "mover", "camera", "unknown" (type 1); empty for every other type.
+std::string_view ObjectTypeShortName(int32_t ObjectType);

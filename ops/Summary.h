@@ -11,20 +11,22 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 class TSummary {
 public:
     struct TGroup {
-        std::string Name; // decimal owner, or Windows-1252 model name
+        std::string_view Name; // decimal owner, or Windows-1252 model name; the summary's own
         uint64_t Objects = 0;
     };
 
     // Order is the object's position in the document; it decides which form of a model name is
     // shown and the order of groups of equal size.
     void Add(const TPropObject& Object, uint64_t Order);
-    void Merge(const TSummary& Other);
+    // Takes the names over from Other rather than copying them: one may be a line's length.
+    void Merge(TSummary&& Other);
 
     uint64_t Objects() const { return ObjectCount; }
     // Only meaningful when there are objects.
@@ -40,13 +42,15 @@ private:
     struct TTally {
         uint64_t Objects = 0;
         uint64_t First = 0;
-        std::string Name;
+        std::string Name; // the form shown; for a model name empty when it is the key's
     };
     using TModelTallies = std::unordered_map<std::string, TTally, TCaseInsensitiveHash1252,
                                              TCaseInsensitiveEqual1252>;
 
-    static void Count(TTally& Tally, uint64_t Objects, uint64_t Order, const std::string& Name);
-    template <class TTallies> static std::vector<TGroup> Largest(const TTallies& Tallies);
+    static void Count(TTally& Tally, uint64_t Objects, uint64_t Order, std::string&& Name,
+                      const std::string* Key = nullptr);
+    template <class TTallies, class TName>
+    static std::vector<TGroup> Largest(const TTallies& Tallies, TName&& NameOf);
 
     uint64_t ObjectCount = 0;
     int32_t EarliestTime = 0;

@@ -1,22 +1,39 @@
 #include "ops/UndoHistory.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
-void TUndoHistory::Add(std::unique_ptr<TUndoStep> Step) {
+std::size_t TUndoHistory::LimitFor(std::size_t DocumentBytes, std::size_t MachineBytes) {
+    const std::size_t Wanted = std::max(DefaultLimit, DocumentBytes);
+    return MachineBytes == 0 ? Wanted : std::min(Wanted, MachineBytes / 4);
+}
+
+bool TUndoHistory::Add(std::unique_ptr<TUndoStep> Step) {
     if (!Step)
-        return;
+        return true;
     Undone.clear();
+    // A saved state among the changes undone is gone with them.
+    CheckSavedReachable();
     try {
         Done.push_back(std::move(Step));
     } catch (...) {
-        Clear();
+        ChangeNotKept();
         throw;
     }
     Held = 0;
     for (const TStep& Kept : Done)
         Held += BytesOf(*Kept);
     Trim();
+    return !Done.empty();
+}
+
+void TUndoHistory::ChangeNotKept() {
+    Dropped = Level() + 1;
+    Done.clear();
+    Undone.clear();
+    Held = 0;
+    SavedLost = true;
 }
 
 template <class TFrom, class TTo>
@@ -34,6 +51,7 @@ TChangeKind TUndoHistory::Move(TFrom& From, TTo& To, TPropdumpFile& Document, bo
             Step.Redo(Document);
     } catch (...) {
         To.pop_back();
+        SavedLost = true;
         throw;
     }
     To.back() = std::move(From.back());
@@ -57,6 +75,14 @@ void TUndoHistory::Clear() {
     Done.clear();
     Undone.clear();
     Held = 0;
+    Dropped = 0;
+    SavedLevel = 0;
+    SavedLost = false;
+}
+
+void TUndoHistory::MarkSaved() {
+    SavedLevel = Level();
+    SavedLost = false;
 }
 
 void TUndoHistory::SetLimit(std::size_t Bytes) {
@@ -70,9 +96,16 @@ void TUndoHistory::Trim() {
     while (Held > MaxBytes && !Done.empty()) {
         Held -= BytesOf(*Done.front());
         Done.pop_front();
+        ++Dropped;
     }
     while (Held > MaxBytes && !Undone.empty()) {
         Held -= BytesOf(*Undone.front());
         Undone.erase(Undone.begin());
     }
+    CheckSavedReachable();
+}
+
+void TUndoHistory::CheckSavedReachable() {
+    if (SavedLevel < Dropped || SavedLevel > Level() + Undone.size())
+        SavedLost = true;
 }

@@ -254,90 +254,6 @@ private:
     TOldValues<std::string> OldTexts;
 };
 
-// The removed objects live in the step while they are out of the document, and in the document
-// again once the deletion is undone.
-class TDeletionStep final : public TUndoStep {
-public:
-    TDeletionStep(TPositionRuns Positions, std::vector<TPropObject> Removed)
-        : TUndoStep(TChangeKind::Deletion, Positions.Count()), Positions(std::move(Positions)),
-          Removed(std::move(Removed)) {
-        CountRemovedBytes();
-    }
-
-    void Undo(TPropdumpFile& Document) override {
-        if (Removed.size() != Count())
-            throw std::logic_error("This deletion has been undone already");
-        std::vector<TPropObject>& Objects = Document.Objects;
-        const std::size_t Kept = Objects.size();
-        RequireObjects(Document, Positions.End() > Count() ? Positions.End() - Count() : 0);
-        // Everything that can fail comes first.
-        const std::vector<TPositionRuns::TRun> Runs = Positions.Runs();
-        Objects.resize(Kept + Count());
-        // From the back: each kept object moves up past the removed ones before it.
-        std::size_t KeptEnd = Kept;
-        std::size_t FilledFrom = Objects.size();
-        std::size_t RemovedEnd = Removed.size();
-        for (auto Run = Runs.rbegin(); Run != Runs.rend(); ++Run) {
-            const std::size_t After = FilledFrom - (Run->First + Run->Length);
-            std::move_backward(Objects.begin() + Offset(KeptEnd - After),
-                               Objects.begin() + Offset(KeptEnd),
-                               Objects.begin() + Offset(FilledFrom));
-            KeptEnd -= After;
-            std::move(Removed.begin() + Offset(RemovedEnd - Run->Length),
-                      Removed.begin() + Offset(RemovedEnd), Objects.begin() + Offset(Run->First));
-            RemovedEnd -= Run->Length;
-            FilledFrom = Run->First;
-        }
-        Removed = {};
-        RemovedBytes = 0;
-    }
-
-    void Redo(TPropdumpFile& Document) override {
-        if (!Removed.empty())
-            throw std::logic_error("This deletion has been done already");
-        RequireObjects(Document, Positions.End());
-        std::vector<TPropObject>& Objects = Document.Objects;
-        Removed.reserve(Count());
-        std::size_t KeptEnd = 0;
-        std::size_t From = 0;
-        Positions.ForEachRun([&](std::size_t First, std::size_t Length) {
-            if (KeptEnd != From)
-                std::move(Objects.begin() + Offset(From), Objects.begin() + Offset(First),
-                          Objects.begin() + Offset(KeptEnd));
-            KeptEnd += First - From;
-            std::move(Objects.begin() + Offset(First), Objects.begin() + Offset(First + Length),
-                      std::back_inserter(Removed));
-            From = First + Length;
-        });
-        if (KeptEnd != From)
-            std::move(Objects.begin() + Offset(From), Objects.end(),
-                      Objects.begin() + Offset(KeptEnd));
-        KeptEnd += Objects.size() - From;
-        Objects.erase(Objects.begin() + Offset(KeptEnd), Objects.end());
-        CountRemovedBytes();
-    }
-
-    std::size_t HeapBytes() const override {
-        return sizeof(*this) + Positions.HeapBytes() + Removed.capacity() * sizeof(TPropObject) +
-               RemovedBytes;
-    }
-
-private:
-    static std::ptrdiff_t Offset(std::size_t Position) {
-        return static_cast<std::ptrdiff_t>(Position);
-    }
-
-    void CountRemovedBytes() {
-        RemovedBytes = 0;
-        for (const TPropObject& Object : Removed)
-            RemovedBytes += HeapBytesOf(Object);
-    }
-
-    const TPositionRuns Positions;
-    std::vector<TPropObject> Removed;
-    std::size_t RemovedBytes = 0;
-};
-
 // The fields of an object as an edit record writes them: bit N of a record's field set stands
 // for the N-th field here, numbers first.
 constexpr int32_t TPropObject::*NumberFields[] = {
@@ -393,31 +309,58 @@ unsigned ChangedFields(const TPropObject& Before, const TPropObject& After) {
     return Fields;
 }
 
+constexpr unsigned AllFields = (DataBit << 1) - 1;
+
+std::size_t NumberSize(std::size_t Value) {
+    std::size_t Size = 1;
+    for (; Value >= 0x80; Value >>= 7)
+        ++Size;
+    return Size;
+}
+
 // Numbers as four bytes each, texts and data as their length and their bytes.
-std::string Encode(const TPropObject& Object, unsigned Fields) {
-    std::string Out;
+void AppendEncoded(std::string& Out, const TPropObject& Object, unsigned Fields) {
+    // The numbers in one append: a deletion packs millions of objects.
+    char Numbers[4 * NumberCount];
+    std::size_t Size = 0;
     for (unsigned Field = 0; Field < NumberCount; ++Field)
         if (Fields & (1u << Field)) {
             const auto Value = static_cast<uint32_t>(Object.*NumberFields[Field]);
             for (unsigned Byte = 0; Byte < 4; ++Byte)
-                Out += static_cast<char>(Value >> (8 * Byte));
+                Numbers[Size++] = static_cast<char>(Value >> (8 * Byte));
         }
+    Out.append(Numbers, Size);
     for (unsigned Field = 0; Field < TextCount; ++Field)
         if (Fields & (1u << (NumberCount + Field)))
             AppendBytes(Out, Object.*TextFields[Field]);
     if (Fields & DataBit)
         AppendBytes(Out, Object.Data);
+}
+
+// What AppendEncoded appends for every field.
+std::size_t EncodedSize(const TPropObject& Object) {
+    std::size_t Size = 4 * NumberCount + NumberSize(Object.Data.size()) + Object.Data.size();
+    for (const auto Text : TextFields)
+        Size += NumberSize((Object.*Text).size()) + (Object.*Text).size();
+    return Size;
+}
+
+std::string Encode(const TPropObject& Object, unsigned Fields) {
+    std::string Out;
+    AppendEncoded(Out, Object, Fields);
     Out.shrink_to_fit();
     return Out;
 }
 
-void Decode(const std::string& In, unsigned Fields, TPropObject& Object) {
-    std::size_t At = 0;
+// Reads the fields AppendEncoded wrote from In at At, and moves At past them.
+void Decode(const std::string& In, std::size_t& At, unsigned Fields, TPropObject& Object) {
     for (unsigned Field = 0; Field < NumberCount; ++Field)
         if (Fields & (1u << Field)) {
+            if (At > In.size() || In.size() - At < 4)
+                throw std::out_of_range("An undo record ends in the middle of a number");
             uint32_t Value = 0;
             for (unsigned Byte = 0; Byte < 4; ++Byte)
-                Value |= static_cast<uint32_t>(static_cast<uint8_t>(In.at(At++))) << (8 * Byte);
+                Value |= static_cast<uint32_t>(static_cast<uint8_t>(In[At++])) << (8 * Byte);
             Object.*NumberFields[Field] = static_cast<int32_t>(Value);
         }
     for (unsigned Field = 0; Field < TextCount; ++Field)
@@ -439,6 +382,98 @@ void MoveFields(TPropObject& From, TPropObject& To, unsigned Fields) {
         To.Data = std::move(From.Data);
 }
 
+// The removed objects live in the step, packed field by field, while they are out of the
+// document: that costs less than the objects did in it. Once the deletion is undone they are
+// objects of the document again and the step keeps only their places.
+class TDeletionStep final : public TUndoStep {
+public:
+    TDeletionStep(TPositionRuns Positions, std::string Packed)
+        : TUndoStep(TChangeKind::Deletion, Positions.Count()), Positions(std::move(Positions)),
+          Packed(std::move(Packed)), PackedSize(this->Packed.size()) {}
+
+    void Undo(TPropdumpFile& Document) override {
+        if (Packed.empty())
+            throw std::logic_error("This deletion has been undone already");
+        std::vector<TPropObject>& Objects = Document.Objects;
+        const std::size_t Kept = Objects.size();
+        RequireObjects(Document, Positions.End() > Count() ? Positions.End() - Count() : 0);
+        // Everything that can fail before the objects move comes first.
+        const std::vector<TPositionRuns::TRun> Runs = Positions.Runs();
+        Objects.resize(Kept + Count());
+        // From the back: each kept object moves up past the places of the removed ones before it.
+        std::size_t KeptEnd = Kept;
+        std::size_t FilledFrom = Objects.size();
+        for (auto Run = Runs.rbegin(); Run != Runs.rend(); ++Run) {
+            const std::size_t After = FilledFrom - (Run->First + Run->Length);
+            std::move_backward(Objects.begin() + Offset(KeptEnd - After),
+                               Objects.begin() + Offset(KeptEnd),
+                               Objects.begin() + Offset(FilledFrom));
+            KeptEnd -= After;
+            FilledFrom = Run->First;
+        }
+        std::size_t At = 0;
+        try {
+            Positions.ForEach([&](std::size_t Position) {
+                TPropObject& Object = Objects[Position];
+                Decode(Packed, At, AllFields, Object);
+                Object.MarkedForDeletion = false;
+            });
+        } catch (...) {
+            // Out of memory for the texts: the document goes back to how the deletion left it.
+            TakeOut(Objects, false);
+            throw;
+        }
+        std::string().swap(Packed);
+    }
+
+    void Redo(TPropdumpFile& Document) override {
+        if (!Packed.empty())
+            throw std::logic_error("This deletion has been done already");
+        RequireObjects(Document, Positions.End());
+        // The only allocation: packing into it cannot fail.
+        Packed.reserve(PackedSize);
+        TakeOut(Document.Objects, true);
+    }
+
+    std::size_t HeapBytes() const override {
+        return sizeof(*this) + Positions.HeapBytes() + HeapBytesOf(Packed);
+    }
+
+private:
+    static std::ptrdiff_t Offset(std::size_t Position) {
+        return static_cast<std::ptrdiff_t>(Position);
+    }
+
+    // Removes the objects at Positions, keeping the order of the rest; Pack keeps them in Packed
+    // first. Moving objects cannot fail, nor can packing into reserved room.
+    void TakeOut(std::vector<TPropObject>& Objects, bool Pack) {
+        std::size_t KeptEnd = 0;
+        std::size_t From = 0;
+        Positions.ForEachRun([&](std::size_t First, std::size_t Length) {
+            if (KeptEnd != From)
+                std::move(Objects.begin() + Offset(From), Objects.begin() + Offset(First),
+                          Objects.begin() + Offset(KeptEnd));
+            KeptEnd += First - From;
+            if (Pack)
+                for (std::size_t Position = First; Position < First + Length; ++Position)
+                    AppendEncoded(Packed, Objects[Position], AllFields);
+            From = First + Length;
+        });
+        if (KeptEnd != From)
+            std::move(Objects.begin() + Offset(From), Objects.end(),
+                      Objects.begin() + Offset(KeptEnd));
+        KeptEnd += Objects.size() - From;
+        Objects.erase(Objects.begin() + Offset(KeptEnd), Objects.end());
+    }
+
+    const TPositionRuns Positions;
+    std::string Packed;
+    const std::size_t PackedSize;
+};
+
+// Scattered positions cost at most six bytes each in a TPositionRuns.
+constexpr std::size_t MostPositionBytes = 6;
+
 // Holds the values the edited fields do not have now: the old ones until the edit is undone,
 // the new ones until it is done again. Undo and Redo are the same exchange.
 class TObjectEditStep final : public TUndoStep {
@@ -457,7 +492,8 @@ private:
         TPropObject& Object = Document.Objects[Position()];
         std::string Current = Encode(Object, Fields);
         TPropObject Other;
-        Decode(Values, Fields, Other);
+        std::size_t At = 0;
+        Decode(Values, At, Fields, Other);
         MoveFields(Other, Object, Fields);
         Values = std::move(Current);
     }
@@ -477,40 +513,70 @@ std::unique_ptr<TUndoStep> ObjectEditStep(std::size_t Position, const TPropObjec
 }
 
 std::unique_ptr<TUndoStep> CommitDeletion(TDeletion& Deletion) {
-    const std::size_t Marked = Deletion.MarkedCount();
-    std::vector<std::size_t> Positions;
-    std::vector<TPropObject> Removed;
-    Positions.reserve(Marked);
-    Removed.reserve(Marked);
-    Deletion.Commit([&](std::size_t Position, TPropObject& Object) {
-        Positions.push_back(Position);
-        Removed.push_back(std::move(Object));
-        Removed.back().MarkedForDeletion = false;
-    });
-    if (Removed.empty())
+    const std::vector<int>& Marks = Deletion.Marks();
+    if (Marks.empty())
         return nullptr;
     // The marks may have come in any order; the step keeps the objects in document order.
-    if (!std::is_sorted(Positions.begin(), Positions.end())) {
-        std::vector<std::size_t> Order(Positions.size());
-        std::iota(Order.begin(), Order.end(), std::size_t{0});
-        std::sort(Order.begin(), Order.end(), [&Positions](std::size_t A, std::size_t B) {
-            return Positions[A] < Positions[B];
-        });
-        std::vector<TPropObject> Sorted;
-        Sorted.reserve(Removed.size());
-        for (const std::size_t Index : Order)
-            Sorted.push_back(std::move(Removed[Index]));
-        Removed = std::move(Sorted);
-        std::sort(Positions.begin(), Positions.end());
-    }
+    std::vector<std::size_t> Positions(Marks.begin(), Marks.end());
+    std::sort(Positions.begin(), Positions.end());
+    const std::vector<TPropObject>& Objects = Deletion.Target().Objects;
     TPositionRuns::TBuilder Runs;
-    for (const std::size_t Position : Positions)
+    std::size_t Size = 0;
+    for (const std::size_t Position : Positions) {
         Runs.Add(Position);
-    return std::make_unique<TDeletionStep>(Runs.Finish(), std::move(Removed));
+        Size += EncodedSize(Objects[Position]);
+    }
+    std::string Packed;
+    Packed.reserve(Size);
+    for (const std::size_t Position : Positions)
+        AppendEncoded(Packed, Objects[Position], AllFields);
+    // Everything that can fail before anything is removed: the objects are never gone without
+    // their step.
+    auto Step = std::make_unique<TDeletionStep>(Runs.Finish(), std::move(Packed));
+    Deletion.Commit();
+    return Step;
 }
 
-TBulkEditRecorder::TBulkEditRecorder(const TBulkEdit& Edit)
-    : Recording(std::make_unique<TBulkEditRecording>(Edit)) {}
+std::size_t DeletionStepBytes(const TDeletion& Deletion) {
+    const std::vector<TPropObject>& Objects = Deletion.Target().Objects;
+    std::size_t Packed = 0;
+    for (const int Index : Deletion.Marks())
+        Packed += EncodedSize(Objects[static_cast<std::size_t>(Index)]);
+    return sizeof(TDeletionStep) + Packed + 1 + MostPositionBytes * Deletion.Marks().size();
+}
+
+std::size_t BulkEditStepBytes(const TBulkEdit& Edit, const std::vector<TPropObject>& Objects) {
+    std::size_t Changed = 0;
+    std::size_t OldModels = 0;
+    for (const TPropObject& Object : Objects) {
+        if (!Edit.Affects(Object))
+            continue;
+        ++Changed;
+        if (Edit.Kind() == TBulkEdit::TKind::ReplaceModel)
+            OldModels += sizeof(std::string) + HeapBytesOf(Object.Model);
+    }
+    // Each changed object's place, its number in the table of old values (at most four bytes)
+    // and, at worst, an old value of its own. Denormalising keeps the suffixes, which differ only
+    // in letter case: at most 16 of them, one byte each object.
+    std::size_t Values = 0;
+    switch (Edit.Kind()) {
+    case TBulkEdit::TKind::ReplaceOwner:
+        Values = Changed * (4 + sizeof(int32_t));
+        break;
+    case TBulkEdit::TKind::ReplaceModel:
+        Values = Changed * 4 + OldModels;
+        break;
+    case TBulkEdit::TKind::Normalize:
+        break;
+    case TBulkEdit::TKind::Denormalize:
+        Values = Changed + 16 * sizeof(std::string);
+        break;
+    }
+    return sizeof(TBulkEditStep) + Edit.HeapBytes() + MostPositionBytes * Changed + Values;
+}
+
+TBulkEditRecorder::TBulkEditRecorder(const TBulkEdit& Edit, bool Keep)
+    : Recording(std::make_unique<TBulkEditRecording>(Edit)), Keeping(Keep) {}
 
 TBulkEditRecorder::~TBulkEditRecorder() = default;
 
@@ -523,23 +589,28 @@ std::size_t TBulkEditRecorder::ApplyRange(std::vector<TPropObject>& Objects, std
         const std::size_t Changed = Recording->Edit.ApplyRange(
             Objects, First, Last, [&](std::size_t Position, const TPropObject& Object) {
                 Kept = false;
-                Recording->Keep(Position, Object);
+                if (Keeping)
+                    Recording->Keep(Position, Object);
+                else
+                    ++NotKept;
                 Kept = true;
             });
         return Changed;
     } catch (...) {
-        if (Kept)
+        if (Kept && Keeping)
             Recording->DropLast();
+        else if (Kept)
+            --NotKept;
         throw;
     }
 }
 
 std::size_t TBulkEditRecorder::Changed() const {
-    return Recording->Positions.Count();
+    return Keeping ? Recording->Positions.Count() : NotKept;
 }
 
 std::unique_ptr<TUndoStep> TBulkEditRecorder::Finish() {
-    if (Changed() == 0)
+    if (!Keeping || Changed() == 0)
         return nullptr;
     return std::make_unique<TBulkEditStep>(std::move(*Recording));
 }

@@ -21,7 +21,10 @@ enum class TChangeKind : uint8_t {
     OwnerReplacement,
     ModelReplacement,
     Normalize,
-    Denormalize
+    Denormalize,
+    Move,
+    Copy,
+    Import
 };
 
 class TUndoStep {
@@ -59,17 +62,23 @@ private:
 std::unique_ptr<TUndoStep> ObjectEditStep(std::size_t Position, const TPropObject& Before,
                                           const TPropObject& After);
 
-// Removes the marked objects as TDeletion::Commit does, moving them into the returned step.
+// Removes the marked objects as TDeletion::Commit does, keeping them in the returned step.
 // Null when nothing was marked.
 std::unique_ptr<TUndoStep> CommitDeletion(TDeletion& Deletion);
+// At most the bytes (HeapBytes) of the step CommitDeletion would make now, found before anything
+// is removed, so that the user can be told when no history could keep it.
+std::size_t DeletionStepBytes(const TDeletion& Deletion);
+// The same for the step of a bulk edit of Objects, before anything changes.
+std::size_t BulkEditStepBytes(const TBulkEdit& Edit, const std::vector<TPropObject>& Objects);
 
 class TBulkEditRecording;
 
 // Applies a bulk edit a slice at a time, as TBulkEdit::ApplyRange does, and keeps each changed
-// object's position and old value for the step.
+// object's position and old value for the step (unless told not to Keep them: then it only
+// counts the changes and makes no step).
 class TBulkEditRecorder {
 public:
-    explicit TBulkEditRecorder(const TBulkEdit& Edit);
+    explicit TBulkEditRecorder(const TBulkEdit& Edit, bool Keep = true);
     ~TBulkEditRecorder();
     TBulkEditRecorder(const TBulkEditRecorder&) = delete;
     TBulkEditRecorder& operator=(const TBulkEditRecorder&) = delete;
@@ -78,9 +87,12 @@ public:
     // an error stop the slice, the objects changed before it are kept.
     std::size_t ApplyRange(std::vector<TPropObject>& Objects, std::size_t First, std::size_t Last);
     std::size_t Changed() const;
+    bool Keeps() const { return Keeping; }
     // The step of everything changed so far; null when nothing was. Ends the recording.
     std::unique_ptr<TUndoStep> Finish();
 
 private:
     std::unique_ptr<TBulkEditRecording> Recording;
+    const bool Keeping;
+    std::size_t NotKept = 0;
 };

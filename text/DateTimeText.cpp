@@ -175,6 +175,19 @@ std::string FormatListDateTime(TDateTimeValue Value) {
     return std::string(buffer, static_cast<std::size_t>(out - buffer));
 }
 
+std::string FormatIsoDateTime(TDateTimeValue Value) {
+    const TDateTimeFields fields = SplitDateTime(Value);
+    char buffer[40];
+    char* out = PutYear(buffer, fields.Date.Year);
+    *out++ = '-';
+    out = PutTwo(out, fields.Date.Month);
+    *out++ = '-';
+    out = PutTwo(out, fields.Date.Day);
+    *out++ = ' ';
+    out = PutTime(out, fields);
+    return std::string(buffer, static_cast<std::size_t>(out - buffer));
+}
+
 TDateTimeValue ParseDateTimeText(std::string_view Text) {
     int32_t month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
     const int count =

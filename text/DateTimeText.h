@@ -14,6 +14,8 @@ int64_t DateTimeToSeconds(TDateTimeValue Value);
 std::string FormatEditDateTime(TDateTimeValue Value);
 // "dd mmm yyyy hh:nn:ss"
 std::string FormatListDateTime(TDateTimeValue Value);
+// "yyyy-mm-dd hh:nn:ss", which spreadsheets read as a date and time in any locale.
+std::string FormatIsoDateTime(TDateTimeValue Value);
 
 // Month, day, year, hour, minute, second with any single separator characters. Raises
 // EConvertError "Invalid argument to date encode", "Invalid argument to time encode", or

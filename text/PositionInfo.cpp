@@ -305,3 +305,11 @@ std::optional<TObjectPosition> ReadPositionText(std::string_view Text) {
         return std::nullopt;
     return TObjectPosition{info.EastWest, info.Altitude, info.NorthSouth, info.Yaw};
 }
+
+TObjectPosition RequirePositionText(std::string_view Text) {
+    // Text the position reader takes as nothing would quietly stand for 0N 0W.
+    const std::optional<TObjectPosition> Position = ReadPositionText(Text);
+    if (!Position)
+        throw EConvertError("'" + std::string(Text) + "' is not a position such as \"12.5N 7W\"");
+    return *Position;
+}

@@ -38,3 +38,6 @@ TObjectPosition TextToPosition(std::string_view Text);
 // As TextToPosition, but text that cannot be read (empty, one token, a part that is no number)
 // gives nullopt rather than the all-zero position, for callers that must tell the two apart.
 std::optional<TObjectPosition> ReadPositionText(std::string_view Text);
+// As ReadPositionText, but text that cannot be read raises EConvertError "'%s' is not a position
+// such as "12.5N 7W"", for a position typed where one must be.
+TObjectPosition RequirePositionText(std::string_view Text);

@@ -7,7 +7,11 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core fonts-wine
     libcli11-dev
+    # a saved file keeps its ACL (libacl); the tests set ACLs and extended attributes up
+    libacl1-dev acl attr
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the CSV test reads the tool's output back with Python's csv module
+    python3
     clang libclang-rt-14-dev
     locales
     # the Debian package (icons, computed dependencies) and the checks of its installation

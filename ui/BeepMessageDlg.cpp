@@ -20,7 +20,8 @@ TSoundKind SoundOf(TMsgDlgType Type) {
 
 QMessageBox::StandardButton BeepMessageDlg(QWidget* Parent, const QString& Message,
                                            TMsgDlgType DlgType,
-                                           QMessageBox::StandardButtons Buttons, int /*HelpContext*/) {
+                                           QMessageBox::StandardButtons Buttons, int /*HelpContext*/,
+                                           QMessageBox::StandardButton Default) {
     Platform().PlaySound(SoundOf(DlgType));
-    return Platform().ShowMessage(Parent, Message, DlgType, Buttons);
+    return Platform().ShowMessage(Parent, Message, DlgType, Buttons, Default);
 }

@@ -1,10 +1,14 @@
 #include "ui/Command.h"
 
 #include "model/Propdmp.h"
+#include "ui/CountText.h"
 #include "ui/Platform.h"
 #include "ui/TextCodec.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <system_error>
 
 namespace {
 
@@ -34,6 +38,17 @@ QString ErrorDisplayText(const QString& Message, int LineNumber) {
 QString ErrorDisplayText(const std::exception& Error) {
     const auto* Parse = dynamic_cast<const EPropdumpError*>(&Error);
     return ErrorDisplayText(MessageText(Error.what()), Parse ? Parse->LineNumber : 0);
+}
+
+QString LoadErrorText(const QString& Path, const std::exception& Error, bool WithLine) {
+    QString Text = QStringLiteral("Cannot read \"%1\"").arg(QFileInfo(Path).fileName());
+    const auto* Parse = dynamic_cast<const EPropdumpError*>(&Error);
+    if (WithLine && Parse && Parse->LineNumber > 0)
+        Text += QStringLiteral(", line ") + FormatCount(Parse->LineNumber);
+    // The file system's own message names the whole path again; its reason is what is news.
+    const auto* System = dynamic_cast<const std::system_error*>(&Error);
+    return Text + QStringLiteral(": ") +
+           MessageText(System ? System->code().message().c_str() : Error.what());
 }
 
 void RunCommand(QWidget* Parent, const std::function<void()>& Command) noexcept {

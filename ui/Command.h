@@ -19,6 +19,12 @@ void RunCommand(QWidget* Parent, const std::function<void()>& Command) noexcept;
 QString ErrorDisplayText(const std::exception& Error);
 QString ErrorDisplayText(const QString& Message, int LineNumber = 0);
 
+// What the user reads when reading the file at Path failed with Error: the file's name and, when
+// WithLine and the error names a line, that line, then the error's own message:
+// Cannot read "world.pd", line 1,000,002: Line format not understood
+// (the full stop comes with ErrorDisplayText). A file system error gives the system's words.
+QString LoadErrorText(const QString& Path, const std::exception& Error, bool WithLine = true);
+
 // Hourglass cursor for the life of the guard; afterwards, on every path, the cursor comes back
 // and the asterisk sound plays (errors are shown after that, by RunCommand).
 class TBusyBracket {

@@ -102,8 +102,11 @@ public:
     void PlaySound(TSoundKind Kind) override { Sounds.Play(Kind); }
 
     QMessageBox::StandardButton ShowMessage(QWidget* Parent, const QString& Text, TMsgDlgType Type,
-                                            QMessageBox::StandardButtons Buttons) override {
+                                            QMessageBox::StandardButtons Buttons,
+                                            QMessageBox::StandardButton Default) override {
         QMessageBox Box(IconOf(Type), QString::fromLatin1(ApplicationTitle), Text, Buttons, Parent);
+        if (Default != QMessageBox::NoButton)
+            Box.setDefaultButton(Default);
         return RunMessageBox(Box);
     }
 

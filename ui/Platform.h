@@ -34,9 +34,11 @@ public:
 
     virtual void PlaySound(TSoundKind Kind) = 0;
     // A standard modal message box; returns the button pressed (NoButton when it was closed).
+    // Default is the button Enter presses; NoButton leaves the choice to the toolkit.
     virtual QMessageBox::StandardButton ShowMessage(QWidget* Parent, const QString& Text,
                                                     TMsgDlgType Type,
-                                                    QMessageBox::StandardButtons Buttons) = 0;
+                                                    QMessageBox::StandardButtons Buttons,
+                                                    QMessageBox::StandardButton Default) = 0;
     // The application's error display: caption "propdump editor", error icon, OK.
     virtual void ShowError(QWidget* Parent, const QString& Text) = 0;
     // Empty when the user cancels.

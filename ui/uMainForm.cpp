@@ -44,6 +44,7 @@
 #include <algorithm>
 #include <iterator>
 #include <numeric>
+#include <stdexcept>
 
 namespace {
 
@@ -114,13 +115,21 @@ public:
 // Ctrl+K deletes to the end of the line). In this window the window's commands come first: a box
 // is refused every key that an enabled command of the window is bound to, so the key reaches that
 // command. A disabled command leaves its key to the box, and select-all stays in the box's menu.
+// Close is the exception: its Ctrl+K is what Linux users press in a box to delete to the end of
+// the line, and it must never close the document from there, so in a box it is the box's key
+// alone (which does nothing where the desktop binds it to nothing).
 class TWindowShortcutsFirst : public QObject {
 public:
-    explicit TWindowShortcutsFirst(QWidget* Window) : QObject(Window), Window(Window) {}
+    TWindowShortcutsFirst(QWidget* Window, const QAction* BoxFirst)
+        : QObject(Window), Window(Window), BoxFirst(BoxFirst) {}
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         if (Event->type() != QEvent::ShortcutOverride)
             return QObject::eventFilter(Watched, Event);
         const QKeySequence Pressed(static_cast<QKeyEvent*>(Event)->keyCombination());
+        if (qobject_cast<QLineEdit*>(Watched) && BoxFirst->shortcut() == Pressed) {
+            Event->accept();
+            return true;
+        }
         for (const QAction* Action : Window->actions()) {
             if (Action->isEnabled() && Action->shortcut() == Pressed) {
                 LeaveMenuBar(Watched);
@@ -144,6 +153,7 @@ private:
     }
 
     QWidget* Window;
+    const QAction* BoxFirst;
 };
 
 // A menu item that shows its action's caption, shortcut, image and enabled state and runs it.
@@ -269,7 +279,8 @@ QListView* AddStringList(QWidget* Parent, const char* Name, QStringListModel*& I
 
 TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QString::fromLatin1(ApplicationTitle));
+    // Qt shows the placeholder as "*" while the document has unsaved changes, and not otherwise.
+    setWindowTitle(QString::fromLatin1(ApplicationTitle) + QStringLiteral("[*]"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -309,7 +320,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     BindSearchHandlers();
     SetUpKeyboardAndScreenReader();
 
-    auto* ShortcutsFirst = new TWindowShortcutsFirst(this);
+    auto* ShortcutsFirst = new TWindowShortcutsFirst(this, CloseFile);
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(ShortcutsFirst);
     // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
@@ -608,6 +619,8 @@ void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
 }
 
 void TMainForm::OpenFileExecute() {
+    if (!QuerySaveChanges())
+        return;
     const QString Path = Platform().GetOpenFileName(this);
     if (Path.isEmpty())
         return;
@@ -623,6 +636,8 @@ void TMainForm::OpenFileNamed(const QString& Path) {
         LoadAndRefresh(File, 0);
     } catch (const EPropdumpVersionUnknown&) {
         AskVersion = true;
+    } catch (const std::exception& Error) {
+        throw std::runtime_error(LoadErrorText(Path, Error).toStdString());
     }
     if (!AskVersion)
         return;
@@ -633,17 +648,25 @@ void TMainForm::OpenFileNamed(const QString& Path) {
     const int Version = Dialog.SelectedVersion();
     try {
         LoadAndRefresh(File, Version);
-    } catch (const EPropdumpError& Error) {
+    } catch (const std::exception& Error) {
         // With no version chosen the first line fails for the version, not for what it holds;
         // its line number would only mislead.
-        if (Version >= 2 && Version <= 4)
-            throw;
-        throw EPropdumpError(Error.what());
+        throw std::runtime_error(
+            LoadErrorText(Path, Error, Version >= 2 && Version <= 4).toStdString());
     }
 }
 
 void TMainForm::SaveFileExecute() {
-    Propdump.Save();
+    try {
+        Propdump.Save();
+    } catch (...) {
+        // The file may have been written in part: it may no longer hold what was last saved.
+        UndoHistory.MarkFileChanged();
+        ShowHistory();
+        throw;
+    }
+    UndoHistory.MarkSaved();
+    ShowHistory();
     Platform().PlaySound(TSoundKind::Asterisk);
 }
 
@@ -672,7 +695,7 @@ void TMainForm::SaveFileAsExecute() {
 }
 
 void TMainForm::CloseFileExecute() {
-    if (Propdump.FileName.empty())
+    if (Propdump.FileName.empty() || !QuerySaveChanges())
         return;
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
@@ -692,7 +715,11 @@ void TMainForm::RevertFileExecute() {
     ActionList1->Execute(ClearSearchResults);
     // A copy: the load assigns the document's own file name.
     const std::string File = Propdump.FileName;
-    LoadAndRefresh(File, 0);
+    try {
+        LoadAndRefresh(File, 0);
+    } catch (const std::exception& Error) {
+        throw std::runtime_error(LoadErrorText(DecodeFileName(File), Error).toStdString());
+    }
 }
 
 void TMainForm::ExitAppExecute() {
@@ -732,6 +759,12 @@ void TMainForm::closeEvent(QCloseEvent* Event) {
         // The walk stops at its next step; the window closes when the command has ended.
         Platform().SetShuttingDown(true);
         CloseWhenLoopsEnd = true;
+        Event->ignore();
+        return;
+    }
+    if (!MayClose()) {
+        // A walk stopped for the closing does not stop the next one.
+        Platform().SetShuttingDown(false);
         Event->ignore();
         return;
     }

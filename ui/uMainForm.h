@@ -96,6 +96,8 @@ public:
     QAction* ClearSearchResults = nullptr;
     QAction* EditUndo = nullptr;
     QAction* EditRedo = nullptr;
+    // Shown, disabled, only when earlier changes can no longer be undone: says how far undo goes.
+    QAction* EditUndoLimit = nullptr;
     QAction* WorldMap = nullptr;
 
     QMenu* File1 = nullptr;
@@ -166,6 +168,17 @@ public:
     // for a file named on the command line). Errors pass to the caller.
     void OpenFileNamed(const QString& Path);
 
+    // Before the document goes (Close, Open, Exit, closing the window, a drop of another file):
+    // with unsaved changes, asks "Save changes to "NAME"?" with Save, Discard and Cancel. True
+    // when the document may go: nothing unsaved, Discard, or Save and the save succeeded. A
+    // failed save passes its error to the caller.
+    bool QuerySaveChanges();
+    // Whether there are changes the file does not hold.
+    bool HasUnsavedChanges() const;
+    // The desktop session is ending (QGuiApplication::commitDataRequest); MayAsk tells whether
+    // the session manager lets the window ask. False: the session end must be cancelled.
+    bool SessionEndQuery(bool MayAsk);
+
     void OpenFileExecute();
     void SaveFileExecute();
     void SaveFileAsExecute();
@@ -203,8 +216,16 @@ public:
     // Close and Revert empty the history, Save and Save as keep it.
     TUndoHistory UndoHistory;
     // Keeps the change that MakeStep records (null: nothing changed) for undo. Should that fail,
-    // the history goes, since its older steps would no longer fit the document.
+    // the history goes, since its older steps would no longer fit the document, and the user is
+    // told that the change cannot be undone.
     void RecordChange(const std::function<std::unique_ptr<TUndoStep>()>& MakeStep);
+    // A change made without a step (the user agreed that it cannot be undone).
+    void RecordUnkeptChange();
+    // Before a change whose step holds at most StepBytes: whether its step can be kept, and if
+    // not, "This change cannot be undone. Continue?". Cancel: the change must not run.
+    enum class TRecording { Keep, DoNotKeep, Cancel };
+    TRecording AskRecording(std::size_t StepBytes);
+    // A new document: an empty history, nothing unsaved, a limit fitted to the document.
     void ClearHistory();
     void EditUndoExecute();
     void EditRedoExecute();
@@ -242,6 +263,8 @@ private:
     // The Edit menu names the next change to undo and to redo.
     void ShowHistory();
     void StepHistory(bool Undoing);
+    // Whether the window may close now, asking about unsaved changes.
+    bool MayClose();
     // Once every control, menu and handler exists.
     void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.
@@ -262,4 +285,9 @@ private:
     int LongLoops = 0;
     bool CloseWhenLoopsEnd = false;
     bool Centred = false;
+    // The question about unsaved changes is on the screen.
+    bool AskingToSave = false;
+    // The user let the ending session discard the changes; the window's close that follows does
+    // not ask again, unless the document changes meanwhile.
+    bool SessionDiscarded = false;
 };

@@ -88,7 +88,10 @@ public:
         const std::size_t Changed = Recorder.Changed();
         std::exception_ptr Failure;
         try {
-            Form.RecordChange([this] { return Recorder.Finish(); });
+            if (Recorder.Keeps())
+                Form.RecordChange([this] { return Recorder.Finish(); });
+            else if (Changed != 0)
+                Form.RecordUnkeptChange();
         } catch (...) {
             Failure = std::current_exception();
         }
@@ -114,9 +117,12 @@ private:
 
 // Walks all objects in document order, a slice at a time.
 void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& Edit) {
-    TBusyBracket Busy;
-    TBulkEditRecorder Recorder(Edit);
     std::vector<TPropObject>& Objects = Form.Propdump.Objects;
+    const TMainForm::TRecording Recording = Form.AskRecording(BulkEditStepBytes(Edit, Objects));
+    if (Recording == TMainForm::TRecording::Cancel)
+        return;
+    TBusyBracket Busy;
+    TBulkEditRecorder Recorder(Edit, Recording == TMainForm::TRecording::Keep);
     TLongLoop Loop(Form, Form.Propdump.Count());
     TFinalRefresh Refresh(Form, Steps, Recorder);
     bool Stopped = false;

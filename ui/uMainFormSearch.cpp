@@ -2,7 +2,7 @@
 
 #include "ops/Deletion.h"
 #include "ops/MapArea.h"
-#include "ops/SearchFinder.h"
+#include "ops/ObjectFilter.h"
 #include "ops/SearchResultRow.h"
 #include "ops/UndoRecord.h"
 #include "text/DateTimeText.h"
@@ -199,7 +199,7 @@ const char* const NoCriteria = "No search criteria specified";
 
 // Lists every object of the document that Finder finds. Without criteria the old results go and
 // the refusal follows, as in a search.
-void ListFoundObjects(TMainForm& Form, const TSearchFinder& Finder) {
+void ListFoundObjects(TMainForm& Form, const TObjectFilter& Finder) {
     const int Count = Form.Propdump.Count();
     TSearchRun Run(Form);
     TLongLoop Loop(Form, Count);
@@ -237,7 +237,7 @@ void TMainForm::DoSearchExecute() {
         RunAreaSearch(*SearchArea);
         return;
     }
-    const TSearchFinder Finder(SearchCriteria, std::nullopt);
+    const TObjectFilter Finder(SearchCriteria, std::nullopt);
     ListFoundObjects(*this, Finder);
 }
 
@@ -245,7 +245,7 @@ void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteri
     if (SearchBusy() || NoObjects(*this))
         return;
     // Asked to match criteria when there are none: refused before the results are touched.
-    if (OnlyMatchingCriteria && !TSearchFinder(SearchCriteria, std::nullopt).HasCriteria())
+    if (OnlyMatchingCriteria && !TObjectFilter(SearchCriteria, std::nullopt).HasCriteria())
         throw std::runtime_error(NoCriteria);
     PageControl1->setCurrentIndex(SearchTab);
     RunAreaSearch({Area, OnlyMatchingCriteria});
@@ -254,7 +254,7 @@ void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteri
 void TMainForm::RunAreaSearch(const TAreaSearch& Search) {
     SearchArea = Search;
     ShowSearchCriteria();
-    const TSearchFinder Finder(Search.WithCriteria ? SearchCriteria : TSearchCriteria{},
+    const TObjectFilter Finder(Search.WithCriteria ? SearchCriteria : TSearchCriteria{},
                                Search.Area);
     ListFoundObjects(*this, Finder);
 }
@@ -273,8 +273,23 @@ void TMainForm::DeleteSearchResultsExecute() {
         TLongLoop Loop(*this, SearchResults->RowCount());
         try {
             TDeletion Deletion(Propdump);
-            if (MarkFoundObjects(Deletion, *SearchResults, Loop))
-                RecordChange([&Deletion] { return CommitDeletion(Deletion); });
+            if (MarkFoundObjects(Deletion, *SearchResults, Loop)) {
+                switch (AskRecording(DeletionStepBytes(Deletion))) {
+                case TRecording::Keep: {
+                    // Made first: should there be no memory for it, nothing is deleted.
+                    std::unique_ptr<TUndoStep> Step = CommitDeletion(Deletion);
+                    RecordChange([&Step] { return std::move(Step); });
+                    break;
+                }
+                case TRecording::DoNotKeep:
+                    Deletion.Commit();
+                    RecordUnkeptChange();
+                    break;
+                case TRecording::Cancel:
+                    // The marks come off with the deletion; the results stay as they were.
+                    return;
+                }
+            }
         } catch (...) {
             Failure = std::current_exception();
         }

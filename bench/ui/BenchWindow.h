@@ -41,7 +41,8 @@ public:
 
     void PlaySound(TSoundKind) override {}
     QMessageBox::StandardButton ShowMessage(QWidget*, const QString& Text, TMsgDlgType,
-                                            QMessageBox::StandardButtons) override {
+                                            QMessageBox::StandardButtons,
+                                            QMessageBox::StandardButton) override {
         LastMessage = Text;
         return QMessageBox::Yes;
     }

@@ -16,9 +16,15 @@
 #include <string>
 #include <vector>
 
+using namespace std::string_literals;
+
 namespace {
 
 const std::string Hint = "Run 'propdump --help' for the commands and options.\n";
+
+// Three objects, the second with a NUL byte in its model name: nothing after it can be read.
+const std::string NulFile = "propdump version 2\r\n1 2 3 4 5 6 1 0 0 x\r\n"
+                            "2 2 3 4 5 6 3 0 0 a\0bc\r\n3 2 3 4 5 6 1 0 0 y\r\n"s;
 
 // Replaces every "{d}" with Dir.
 std::string InDir(std::string Text, const std::string& Dir) {
@@ -135,7 +141,48 @@ TEST(PropdumpTool, BadInputIsReportedAndChangesNothing) {
         {"header read as an object",
          {"info", "{d}/good.pd", "--file-version", "4"},
          1,
-         "propdump: {d}/good.pd:1: Line format not understood\n"},
+         "propdump: {d}/good.pd:1: the first line is a \"propdump version 4\" header, but "
+         "--file-version reads every line as an object line; leave --file-version out\n"},
+        {"header naming an unknown version",
+         {"info", "{d}/v5.pd"},
+         1,
+         "propdump: {d}/v5.pd:1: Unknown propdump format: version 5 in the header is not one of "
+         "2, 3 and 4\n"},
+        {"blank first line",
+         {"search", "{d}/blank.pd", "--owner", "1"},
+         1,
+         "propdump: {d}/blank.pd:1: Unknown propdump format: the first line is not \"propdump "
+         "version N\"; give the file's version with --file-version N\n"},
+        {"NUL byte in place",
+         {"replace-owner", "{d}/nul.pd", "1", "9"},
+         1,
+         "propdump: {d}/nul.pd:3: NUL byte: the file cannot be read past it\n"},
+        {"NUL byte to another file",
+         {"convert", "{d}/nul.pd", "--to-version", "3", "-o", "{d}/out.pd"},
+         1,
+         "propdump: {d}/nul.pd:3: NUL byte: the file cannot be read past it\n"},
+        {"NUL byte in the header line",
+         {"info", "{d}/nulhdr.pd"},
+         1,
+         "propdump: {d}/nulhdr.pd:1: NUL byte: the file cannot be read past it\n"},
+        {"NUL byte first",
+         {"info", "-"},
+         1,
+         "propdump: (standard input): File contains no data\n",
+         "",
+         "\0propdump version 2\r\n"s},
+        {"empty output name",
+         {"normalize", "{d}/good.pd", "-o", ""},
+         2,
+         "propdump: -o/--output: the file name is empty (- writes to standard output)\n" + Hint},
+        {"number not in decimal",
+         {"info", "{d}/good.pd", "--top", "0x10"},
+         2,
+         "propdump: --top: '0x10' is not a decimal number\n" + Hint},
+        {"version not in decimal",
+         {"convert", "{d}/good.pd", "--to-version", "0x3", "-o", "-"},
+         2,
+         "propdump: --to-version: '0x3' is not a decimal number\n" + Hint},
         {"empty input", {"info", "-"}, 1, "propdump: (standard input): File contains no data\n"},
         {"nothing to delete",
          {"delete", "{d}/good.pd", "--owner", "999"},
@@ -161,6 +208,10 @@ TEST(PropdumpTool, BadInputIsReportedAndChangesNothing) {
         WriteBytes(Dir / "good.pd", SampleDocument);
         WriteBytes(Dir / "bad.pd", "propdump version 3\r\n1 2 3 4 5 6 7 8 1 0 0 a\r\n1 2\r\n");
         WriteBytes(Dir / "nohdr.pd", "1 2 3 4 5 6 7 8 1 0 0 a\r\n");
+        WriteBytes(Dir / "v5.pd", "propdump version 5\r\n1 2 3 4 5 6 7 8 1 0 0 a\r\n");
+        WriteBytes(Dir / "blank.pd", "\r\npropdump version 2\r\n");
+        WriteBytes(Dir / "nul.pd", NulFile);
+        WriteBytes(Dir / "nulhdr.pd", "propdump vers\0ion 2\r\n"s);
         const auto Before = Snapshot(Dir);
         std::vector<std::string> Args;
         for (const std::string& Arg : Case.Args)
@@ -184,6 +235,24 @@ TEST(PropdumpTool, CheckReportsEveryBadLine) {
                            ":4: Line format not understood\n" + File +
                            ":5: Line format not understood\nLines: 6\nBad lines: 3\n");
     EXPECT_EQ(RunTool({"check", "-"}, SampleDocument).Out, "Lines: 12\nBad lines: 0\n");
+
+    // A NUL byte ends what can be read: a bad line when more than NUL bytes follow it.
+    const struct {
+        std::string Input;
+        std::string Out;
+    } Nul[] = {
+        {NulFile, "(standard input):3: NUL byte: the file cannot be read past it\nLines: 3\nBad "
+                  "lines: 1\n"},
+        {"propdump version 2\r\nbad\r\n\0x"s, "(standard input):2: Line format not understood\n"
+                                              "(standard input):3: NUL byte: the file cannot be "
+                                              "read past it\nLines: 3\nBad lines: 2\n"},
+        {SampleDocument + std::string(300000, '\0'), "Lines: 12\nBad lines: 0\n"},
+    };
+    for (const auto& Case : Nul) {
+        const TToolRun NulRun = RunTool({"check", "-"}, Case.Input);
+        EXPECT_EQ(NulRun.Out, Case.Out);
+        EXPECT_EQ(NulRun.Status, Case.Out.find("Bad lines: 0") == std::string::npos ? 1 : 0);
+    }
 }
 
 // One object found, shown in every format: Windows-1252 texts come out as UTF-8 (JSON, rows)
@@ -271,6 +340,7 @@ TEST(PropdumpTool, InfoListsTheFigures) {
                        "  TREE.RWX: 1\n"
                        "  wall: 1\n");
     EXPECT_EQ(RunTool({"--version"}).Out, "propdump 1.0\n");
+    EXPECT_EQ(RunTool({"-V"}).Out, "propdump 1.0\n");
 }
 
 // More than a batch of lines, every kind of line end, and a line longer than a batch, read from

@@ -28,10 +28,14 @@ const TPropdumpFile& KnownDocument() {
     return document;
 }
 
-// Lines end at CR LF, LF or CR; a break at the very end adds no line; a NUL ends the text.
-std::vector<std::string_view> SplitLines(std::string_view bytes) {
-    bytes = bytes.substr(0, bytes.find('\0'));
-    std::vector<std::string_view> lines;
+// Lines end at CR LF, LF or CR; a break at the very end adds no line; a NUL ends the text, and
+// the file cannot be read when anything but NUL bytes follows it (false).
+bool SplitLines(std::string_view bytes, std::vector<std::string_view>& lines) {
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
+        if (bytes.find_first_not_of('\0', nul) != std::string_view::npos)
+            return false;
+        bytes = bytes.substr(0, nul);
+    }
     std::size_t start = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '\r' && bytes[i] != '\n')
@@ -43,14 +47,14 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     }
     if (start < bytes.size())
         lines.push_back(bytes.substr(start));
-    return lines;
+    return true;
 }
 
 // The document the bytes should give, or false when they should not load.
 bool Reference(std::string_view bytes, int version, std::vector<TPropObject>& objects,
                int& finalVersion) {
-    const std::vector<std::string_view> lines = SplitLines(bytes);
-    if (lines.empty())
+    std::vector<std::string_view> lines;
+    if (!SplitLines(bytes, lines) || lines.empty())
         return false;
     std::size_t first = 0;
     if (version == 0) {

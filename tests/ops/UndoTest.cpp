@@ -3,15 +3,20 @@
 
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
+#include "ops/HeapBytes.h"
+#include "ops/PhysicalMemory.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
+#include "ops/WorldEdit.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <numeric>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -86,10 +91,12 @@ std::unique_ptr<TUndoStep> Edit(TPropdumpFile& Target, std::size_t Position,
     return ObjectEditStep(Position, Before, Target.Objects[Position]);
 }
 
-// The objects a change removed, or else those it changed.
+// The objects a change removed or appended, or else those it changed.
 std::size_t ChangedObjects(const TPropdumpFile& Before, const TPropdumpFile& After) {
-    if (After.Objects.size() != Before.Objects.size())
+    if (After.Objects.size() < Before.Objects.size())
         return Before.Objects.size() - After.Objects.size();
+    if (After.Objects.size() > Before.Objects.size())
+        return After.Objects.size() - Before.Objects.size();
     std::size_t Changed = 0;
     for (std::size_t i = 0; i < Before.Objects.size(); ++i)
         Changed += Same(Before.Objects[i], After.Objects[i]) ? 0 : 1;
@@ -132,6 +139,22 @@ TEST(Undo, EveryKindOfChangeComesBackAndGoesAgainExactly) {
          [](TPropdumpFile& D) { return ApplyBulkEdit(D, TBulkEdit::Normalize()); }},
         {"denormalize", TChangeKind::Denormalize,
          [](TPropdumpFile& D) { return ApplyBulkEdit(D, TBulkEdit::Denormalize()); }},
+        {"move and turn", TChangeKind::Move,
+         [&Found](TPropdumpFile& D) {
+             const std::vector<std::size_t> Positions(Found.begin(), Found.end());
+             const TBounds Bounds = BoundsOf(D, Positions);
+             return MoveObjects(
+                 D, Positions,
+                 TRelocation(TOffset{5, -6, 7}, 450, Bounds.CentreX(), Bounds.CentreZ()));
+         }},
+        {"copy", TChangeKind::Copy,
+         [](TPropdumpFile& D) {
+             return CopyObjects(D, {9, 3, 60000}, TRelocation(TOffset{0, 0, 1000}, 900));
+         }},
+        {"import", TChangeKind::Import,
+         [](TPropdumpFile& D) {
+             return AppendObjects(D, {D.Objects.begin() + 10, D.Objects.begin() + 15});
+         }},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
@@ -212,4 +235,123 @@ TEST(UndoHistory, TheOldestStepsGoPastTheMemoryBound) {
     History.Add(Delete(Current, Many));
     EXPECT_EQ(History.UndoCount() + History.RedoCount(), 0u);
     EXPECT_EQ(History.Bytes(), 0u);
+}
+
+// Whether the document still is what its file holds, after each step of a session: a change
+// (c), undo (u), redo (r), save (s), a save that failed (f), a change no step keeps (n), the
+// oldest steps dropped for room until one is left (t), an undo that failed (x). "1" is
+// unsaved.
+TEST(UndoHistory, TheSavedMarkFollowsWhatTheFileHolds) {
+    const struct {
+        const char* Steps;
+        const char* Unsaved;
+    } Cases[] = {
+        {"c u r", "101"},
+        {"c s u r", "1010"},
+        {"c c s u u r r", "1101110"},
+        {"c u s r u", "10010"},
+        // A new change after undoing past the save: the saved state is gone for good.
+        {"c s u c u", "10111"},
+        {"c n u s", "1110"},
+        {"c s n", "101"},
+        {"c s c c t u r", "1011111"},
+        {"c c s t u r", "110010"},
+        {"c s f u r s", "101110"},
+        {"c s x r", "1011"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Steps);
+        TPropdumpFile Current = Document();
+        TPropdumpFile Empty;
+        TUndoHistory History;
+        int32_t Owner = 0;
+        std::string Unsaved;
+        const std::map<char, std::function<void()>> Steps = {
+            {'c',
+             [&] { History.Add(Edit(Current, 3, [&](TPropObject& O) { O.Owner = ++Owner; })); }},
+            {'u',
+             [&] {
+                 if (History.NextUndo())
+                     History.Undo(Current);
+             }},
+            {'r',
+             [&] {
+                 if (History.NextRedo())
+                     History.Redo(Current);
+             }},
+            {'s', [&] { History.MarkSaved(); }},
+            {'f', [&] { History.MarkFileChanged(); }},
+            {'n', [&] { History.ChangeNotKept(); }},
+            {'t', [&] { History.SetLimit(History.Bytes() / History.UndoCount()); }},
+            {'x', [&] { EXPECT_THROW(History.Undo(Empty), std::out_of_range); }},
+        };
+        for (const char* Step = Case.Steps; *Step; ++Step) {
+            if (*Step == ' ')
+                continue;
+            const std::function<void()>& Run = Steps.at(*Step);
+            Run();
+            Unsaved += History.IsModified() ? '1' : '0';
+        }
+        EXPECT_EQ(Unsaved, Case.Unsaved);
+    }
+}
+
+// The sizes told before a change are never below what its step then holds (else the window
+// would keep, or drop, a step it had not told the user about); a step of every object fits the
+// limit its document gets; and a deletion holds its objects packed, in well under what they
+// took in the document.
+TEST(UndoHistory, StepSizesAreKnownBeforeAndFitTheirDocument) {
+    TPropdumpFile Original = Document();
+    Original.Objects.shrink_to_fit();
+    const std::size_t DocumentBytes = HeapBytesOf(Original);
+    const auto Deleting = [](std::size_t Every) {
+        return [Every](TPropdumpFile& D) {
+            TDeletion Deletion(D);
+            for (std::size_t i = 0; i < D.Objects.size(); i += Every)
+                Deletion.Mark(static_cast<int>(i));
+            const std::size_t Told = DeletionStepBytes(Deletion);
+            return std::pair(Told, CommitDeletion(Deletion));
+        };
+    };
+    const auto Editing = [](const TBulkEdit& Edit) {
+        return [Edit](TPropdumpFile& D) {
+            const std::size_t Told = BulkEditStepBytes(Edit, D.Objects);
+            return std::pair(Told, ApplyBulkEdit(D, Edit));
+        };
+    };
+    const struct {
+        const char* Name;
+        std::function<std::pair<std::size_t, std::unique_ptr<TUndoStep>>(TPropdumpFile&)> Change;
+    } Cases[] = {
+        {"delete all", Deleting(1)},
+        {"delete every third", Deleting(3)},
+        {"every owner", Editing(TBulkEdit::ReplaceOwner(-1, 8))},
+        {"one model", Editing(TBulkEdit::ReplaceModel("a long model name of a tree", "x"))},
+        {"normalize", Editing(TBulkEdit::Normalize())},
+        {"denormalize", Editing(TBulkEdit::Denormalize())},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        TPropdumpFile Current = Original;
+        const auto [Told, Step] = Case.Change(Current);
+        ASSERT_NE(Step, nullptr);
+        EXPECT_GE(Told, Step->HeapBytes());
+        EXPECT_LE(Step->HeapBytes(), DocumentBytes);
+        if (Step->Kind() != TChangeKind::Deletion)
+            continue;
+        std::size_t Removed = 0;
+        for (const TPropObject& Object : Original.Objects)
+            Removed += sizeof(TPropObject) + HeapBytesOf(Object);
+        Removed = Removed * Step->Count() / Original.Objects.size();
+        EXPECT_LT(Step->HeapBytes(), Removed / 2);
+    }
+}
+
+// Room for the whole document, at least 512 MiB, at most a quarter of the machine.
+TEST(UndoHistory, TheLimitFollowsTheDocumentAndTheMachine) {
+    constexpr std::size_t MiB = std::size_t{1} << 20;
+    EXPECT_EQ(TUndoHistory::LimitFor(1 * MiB, 0), 512 * MiB);
+    EXPECT_EQ(TUndoHistory::LimitFor(2048 * MiB, 24576 * MiB), 2048 * MiB);
+    EXPECT_EQ(TUndoHistory::LimitFor(2048 * MiB, 4096 * MiB), 1024 * MiB);
+    EXPECT_GT(PhysicalMemoryBytes(), 0u);
 }

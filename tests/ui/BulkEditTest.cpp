@@ -455,37 +455,40 @@ private slots:
     }
 
     // Closing the window stops the walk at its next yield; what was changed stays changed and
-    // is refreshed, and the window closes once the command is over.
+    // is refreshed, and once the command is over the window asks about the change and closes.
     void closingStopsTheWalk_data() {
         QTest::addColumn<QString>("Action");
         QTest::addColumn<QStringList>("Expected");
         QTest::addColumn<QStringList>("Messages");
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("Answers");
+        const QString Question = "Save changes to \"bulk.pd\"?";
         QTest::newRow("cit#") << "DoCitNumReplace" << QStringList({"6", "6", "5", "5"})
-                              << QStringList({"Models changed: 2"});
+                              << QStringList({"Models changed: 2", Question})
+                              << QList({QMessageBox::Ok, QMessageBox::Discard});
         QTest::newRow("replace") << "ReplaceModels"
                                  << QStringList({"tree.rwx", "tree.rwx", "tree", "tree"})
-                                 << QStringList();
+                                 << QStringList({Question}) << QList({QMessageBox::Discard});
         QTest::newRow("normalize")
             << "NormalizeModels" << QStringList({"tree.rwx", "tree.rwx", "tree", "tree"})
-            << QStringList({NormalizeQuestion, "Models normalized: 2"});
+            << QStringList({NormalizeQuestion, "Models normalized: 2", Question})
+            << QList({QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Discard});
     }
     void closingStopsTheWalk() {
         QFETCH(QString, Action);
         QFETCH(QStringList, Expected);
         QFETCH(QStringList, Messages);
+        QFETCH(QList<QMessageBox::StandardButton>, Answers);
         OpenDocument({{5, "tree"}, {5, "tree"}, {5, "tree"}, {5, "tree"}});
         Form->show();
         PrepareStepByStepWalk();
+        Fake->MessageAnswers.clear();
+        Fake->MessageAnswers.append(Answers);
         Fake->OnProcessEvents = [&] {
             if (Form->LongLoopRunning() && Form->ProgressBar1->value() == 3)
                 Form->close();
         };
         Click(qPrintable(Action));
 
-        QStringList Shown;
-        for (const FakePlatform::Message& Message : Fake->Messages)
-            Shown.append(Message.Text);
-        QCOMPARE(Shown, Messages);
         const QStringList Now =
             Action == "DoCitNumReplace"
                 ? QStringList({QString::number(Form->Propdump.Objects[0].Owner),
@@ -495,9 +498,14 @@ private slots:
                 : Models();
         QCOMPARE(Now, Expected);
         QCOMPARE(Form->ProgressBar1->value(), 0);
-        QCOMPARE(Fake->Log.mid(Fake->Log.size() - 2),
-                 QStringList({"cursor pop", "sound Asterisk"}));
         QTRY_VERIFY(!Form->isVisible());
+        QStringList Shown;
+        for (const FakePlatform::Message& Message : Fake->Messages)
+            Shown.append(Message.Text);
+        QCOMPARE(Shown, Messages);
+        // The walk's command ends before the question comes.
+        const auto Asked = Fake->Log.lastIndexOf("sound Question");
+        QCOMPARE(Fake->Log.mid(Asked - 2, 2), QStringList({"cursor pop", "sound Asterisk"}));
     }
 };
 

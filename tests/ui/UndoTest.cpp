@@ -10,11 +10,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -226,8 +228,74 @@ private slots:
         QVERIFY(Kept(Form->SaveFileAs, QMessageBox::NoButton));
         QVERIFY(Kept(Form->RevertFile, QMessageBox::No));
         QVERIFY(!Kept(Form->RevertFile, QMessageBox::Yes));
-        QVERIFY(!Kept(Form->OpenFile, QMessageBox::NoButton));
-        QVERIFY(!Kept(Form->CloseFile, QMessageBox::NoButton));
+        QVERIFY(!Kept(Form->OpenFile, QMessageBox::Discard));
+        QVERIFY(!Kept(Form->CloseFile, QMessageBox::Discard));
+    }
+
+    // A change whose step the history cannot keep is announced before it runs: No changes
+    // nothing, Yes makes the change without a step, and the Edit menu then says that earlier
+    // changes cannot be undone. Dropping the oldest steps to make room is said there too.
+    void aChangeTheHistoryCannotKeepIsAnnouncedFirst() {
+        const struct {
+            const char* Name;
+            bool Confirms; // the command's own question comes first
+            std::function<void()> Change;
+        } Cases[] = {
+            {"delete", true,
+             [this] {
+                 Search("7");
+                 Click(Form->DeleteSearchResults);
+             }},
+            {"citizen number", false,
+             [this] {
+                 Replace(Form->FindCitNum, Form->ReplaceCitNum, "-1", "77", Form->DoCitNumReplace);
+             }},
+        };
+        for (const auto& Case : Cases) {
+            for (const bool Continue : {false, true}) {
+                Load();
+                Form->UndoHistory.SetLimit(1024);
+                EditOwner(16, "77");
+                const QStringList Before = Lines(Form->Propdump);
+                Fake->Reset();
+                if (Case.Confirms)
+                    Fake->MessageAnswers.enqueue(QMessageBox::Yes);
+                Fake->MessageAnswers.enqueue(Continue ? QMessageBox::Yes : QMessageBox::No);
+                Case.Change();
+                const auto Asked =
+                    std::find_if(Fake->Messages.begin(), Fake->Messages.end(), [](const auto& M) {
+                        return M.Text == "This change cannot be undone. Continue?";
+                    });
+                QVERIFY2(Asked != Fake->Messages.end(), Case.Name);
+                QCOMPARE(Asked->Buttons, QMessageBox::Yes | QMessageBox::No);
+                QCOMPARE(Asked->Default, QMessageBox::No);
+                QCOMPARE(Asked->Type, TMsgDlgType::Warning);
+                QCOMPARE(Lines(Form->Propdump) != Before, Continue);
+                QCOMPARE(Form->EditUndo->text(), Continue
+                                                     ? QStringLiteral("&Undo")
+                                                     : QStringLiteral("&Undo Edit of object 17"));
+                QCOMPARE(Form->EditUndoLimit->isVisible(), Continue);
+                if (Continue)
+                    QCOMPARE(Form->EditUndoLimit->text(),
+                             QStringLiteral("Earlier changes cannot be undone"));
+                if (Case.Confirms)
+                    QCOMPARE(Form->SearchResults->RowCount(), Continue ? 0 : 410);
+            }
+        }
+
+        // Room for one object edit: the second drops the first, and the menu says so.
+        Load();
+        EditOwner(16, "77");
+        Form->UndoHistory.SetLimit(Form->UndoHistory.Bytes());
+        QVERIFY(!Form->EditUndoLimit->isVisible());
+        EditOwner(17, "78");
+        QCOMPARE(Menu().first(), QStringLiteral("&Undo Edit of object 18\tCtrl+Z"));
+        QVERIFY(Form->EditUndoLimit->isVisible());
+        QVERIFY(Form->Edit1->actions().contains(Form->EditUndoLimit));
+        QCOMPARE(Form->EditUndoLimit->text(), QStringLiteral("Only the last change can be undone"));
+        Click(Form->EditUndo);
+        QCOMPARE(Form->EditUndoLimit->text(), QStringLiteral("Earlier changes cannot be undone"));
+        QVERIFY(Form->HasUnsavedChanges());
     }
 
     // Keys pressed for real: in a text box they take back the typing, elsewhere the change; while

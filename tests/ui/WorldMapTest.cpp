@@ -322,6 +322,8 @@ private slots:
         PointAt(20000, 0);
         QVERIFY(Map->HoverLabel->toolTip().contains(QStringLiteral("|  pine.rwx")));
 
+        Fake->MessageAnswers.clear();
+        Fake->MessageAnswers << QMessageBox::Discard;
         Form->CloseFile->trigger();
         QCOMPARE(Map->MapView->MessageText(), QStringLiteral("No propdump is open."));
         QCOMPARE(Map->MapView->Points().Count(), 0);

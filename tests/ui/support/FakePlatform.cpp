@@ -29,8 +29,9 @@ void FakePlatform::PlaySound(TSoundKind Kind) {
 }
 
 QMessageBox::StandardButton FakePlatform::ShowMessage(QWidget*, const QString& Text, TMsgDlgType Type,
-                                                      QMessageBox::StandardButtons Buttons) {
-    Messages.append({Text, Type, Buttons});
+                                                      QMessageBox::StandardButtons Buttons,
+                                                      QMessageBox::StandardButton Default) {
+    Messages.append({Text, Type, Buttons, Default});
     Log.append(QStringLiteral("message ") + Text);
     return MessageAnswers.isEmpty() ? QMessageBox::NoButton : MessageAnswers.dequeue();
 }

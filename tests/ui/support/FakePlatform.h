@@ -19,6 +19,7 @@ public:
         QString Text;
         TMsgDlgType Type;
         QMessageBox::StandardButtons Buttons;
+        QMessageBox::StandardButton Default;
     };
     // Called with the dialog that would be shown modally; drive its widgets and return the
     // result (QDialog::Accepted or Rejected). Without a handler, RunModal returns Rejected.
@@ -51,7 +52,8 @@ public:
 
     void PlaySound(TSoundKind Kind) override;
     QMessageBox::StandardButton ShowMessage(QWidget* Parent, const QString& Text, TMsgDlgType Type,
-                                            QMessageBox::StandardButtons Buttons) override;
+                                            QMessageBox::StandardButtons Buttons,
+                                            QMessageBox::StandardButton Default) override;
     void ShowError(QWidget* Parent, const QString& Text) override;
     QString GetOpenFileName(QWidget* Parent) override;
     QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override;

@@ -1,25 +1,26 @@
 #pragma once
 
-// What a search finds, for the window and the tool alike: the objects that meet every criterion
-// that is on and, when an area is given, lie inside it.
+// The objects a command works on: those that meet every search criterion switched on and lie in
+// the map's area, when one is given. With neither, every object.
 
 #include "model/Propdmp.h"
 #include "ops/MapArea.h"
-#include "ops/SearchCriteria.h"
 #include "ops/SearchMatcher.h"
 
 #include <optional>
+#include <utility>
 
-class TSearchFinder {
+class TObjectFilter {
 public:
-    TSearchFinder(const TSearchCriteria& Criteria, const std::optional<TMapArea>& Area)
-        : Matcher(Criteria), Area(Area) {}
+    TObjectFilter(const TSearchCriteria& Criteria, std::optional<TMapArea> Area)
+        : Matcher(Criteria), Area(std::move(Area)) {}
 
     bool Finds(const TPropObject& Object) const {
         return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
     }
-    // A search with neither criteria nor an area is refused.
+    // A search with neither is refused.
     bool HasCriteria() const { return Matcher.CriteriaCount() > 0 || Area.has_value(); }
+    // The texts of an object (TLinePart) that Finds looks at.
     unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
 
 private:

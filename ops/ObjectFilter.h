@@ -18,6 +18,8 @@ public:
     bool Finds(const TPropObject& Object) const {
         return (!Area || Area->Contains(Object)) && Matcher.Matches(Object);
     }
+    // A search with neither is refused.
+    bool HasCriteria() const { return Matcher.CriteriaCount() > 0 || Area.has_value(); }
     // The texts of an object (TLinePart) that Finds looks at.
     unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
 

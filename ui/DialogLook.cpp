@@ -1,7 +1,10 @@
 #include "ui/DialogLook.h"
 
+#include "ui/Contrast.h"
+
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -9,7 +12,12 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 QColor EntryColour(TEntryState State) {
     const QPalette palette = QApplication::palette();
@@ -21,15 +29,34 @@ QColor EntryColour(TEntryState State) {
     case TEntryState::Changed:
         break;
     }
-    return QColor(192, 220, 192);
+    if (!IsDarkPalette(palette))
+        return QColor(192, 220, 192);
+    // The light green would glare under a dark theme's light text: a dark green a little
+    // lighter than the theme's fields instead.
+    const int Lightness = palette.color(QPalette::Active, QPalette::Base).lightness();
+    return QColor::fromHsl(120, 64, std::clamp(Lightness + 40, 60, 110)).toRgb();
+}
+
+QColor EntryTextColour(TEntryState State) {
+    const QPalette palette = QApplication::palette();
+    return ReadableOn(palette.color(QPalette::Active, QPalette::Text), EntryColour(State));
 }
 
 void SetEntryColour(QWidget& Field, TEntryState State) {
+    const QColor Background = EntryColour(State);
+    const QColor Ink = EntryTextColour(State);
     QPalette palette = Field.palette();
-    palette.setColor(QPalette::Base, EntryColour(State));
-    // A drop-down list that takes no typing is drawn in the button colour.
+    std::vector<std::pair<QPalette::ColorRole, QPalette::ColorRole>> Roles = {
+        {QPalette::Base, QPalette::Text}};
+    // A drop-down list that takes no typing is drawn in the button colours.
     if (qobject_cast<QComboBox*>(&Field))
-        palette.setColor(QPalette::Button, EntryColour(State));
+        Roles.emplace_back(QPalette::Button, QPalette::ButtonText);
+    for (const auto& [Back, Text] : Roles) {
+        palette.setColor(Back, Background);
+        // Disabled text keeps the theme's own greyed colour.
+        palette.setColor(QPalette::Active, Text, Ink);
+        palette.setColor(QPalette::Inactive, Text, Ink);
+    }
     Field.setPalette(palette);
 }
 
@@ -37,7 +64,40 @@ void SetShortenedText(QLabel& Label, const QString& Text) {
     Label.setTextFormat(Qt::PlainText);
     const QString Shown = Label.fontMetrics().elidedText(Text, Qt::ElideMiddle, Label.width());
     Label.setText(Shown);
-    Label.setToolTip(Shown == Text ? QString() : PlainToolTip(Text));
+    if (Shown == Text) {
+        Label.setToolTip(QString());
+        return;
+    }
+    // No wider than the window, so that the hint stays on the screen.
+    const QStringList Lines =
+        WrapPath(Text, QFontMetrics(QToolTip::font()), std::max(Label.window()->width(), 100));
+    Label.setToolTip(PlainToolTip(Lines.join(QLatin1Char('\n'))));
+}
+
+QStringList WrapPath(const QString& Text, const QFontMetrics& Metrics, int Width) {
+    QStringList Lines;
+    qsizetype Start = 0;
+    while (Start < Text.size()) {
+        // The longest run from Start that fits, at least one character.
+        qsizetype Low = 1;
+        qsizetype High = Text.size() - Start;
+        while (Low < High) {
+            const qsizetype Middle = Low + (High - Low + 1) / 2;
+            if (Metrics.horizontalAdvance(Text.mid(Start, Middle)) <= Width)
+                Low = Middle;
+            else
+                High = Middle - 1;
+        }
+        qsizetype Length = Low;
+        if (Start + Length < Text.size()) {
+            const qsizetype Slash = Text.lastIndexOf(QLatin1Char('/'), Start + Length - 1);
+            if (Slash > Start)
+                Length = Slash + 1 - Start;
+        }
+        Lines << Text.mid(Start, Length);
+        Start += Length;
+    }
+    return Lines;
 }
 
 QString PlainToolTip(const QString& Text) {

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QStyle>
 
 #include <initializer_list>
@@ -18,8 +19,11 @@ class QWidget;
 
 enum class TEntryState { Editable, ReadOnly, Changed };
 
+// The field's background, and the text colour that reads on it, in the palette in force.
 QColor EntryColour(TEntryState State);
-// Paints the field's background in every state of the widget (disabled ones included).
+QColor EntryTextColour(TEntryState State);
+// Paints the field's background in every state of the widget (disabled ones included), and its
+// text where the field can be used.
 void SetEntryColour(QWidget& Field, TEntryState State);
 
 // Enter presses the focused button (a push button or a small picture button) and nothing else:
@@ -39,8 +43,12 @@ QPushButton* NewDialogButton(QWidget* Parent, const char* Name, const QString& C
 void SetTabOrder(std::initializer_list<QWidget*> Widgets);
 
 // Shows Text in Label as plain text, shortened in its middle with an ellipsis when it is wider than
-// the label; the whole text is then the label's hint, and only then.
+// the label; the whole text is then the label's hint, and only then, wrapped to the window's
+// width.
 void SetShortenedText(QLabel& Label, const QString& Text);
+// A path in lines no wider than Width: each broken after its last "/" that fits, or where the
+// line is full when none does.
+QStringList WrapPath(const QString& Text, const class QFontMetrics& Metrics, int Width);
 // A hint that shows Text as it is: a hint that looks like markup would otherwise be read as such.
 QString PlainToolTip(const QString& Text);
 

@@ -1,10 +1,13 @@
 #include "ui/MapView.h"
 
 #include "text/PositionInfo.h"
+#include "ui/Contrast.h"
 
+#include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -21,36 +24,32 @@ constexpr uint32_t FoundBit = 0x80000000u;
 constexpr uint32_t CountMask = ~FoundBit;
 
 // Objects per pixel, from few to many: each class about three times the one before, so that
-// both a lone object and a crowded town square are seen. Light to dark; even the palest stays
-// plain to see as a lone pixel on the white background.
-struct TDensityClass {
-    uint32_t From;
-    QRgb Colour;
-};
-constexpr std::array<TDensityClass, 7> DensityClasses = {{
-    {1, qRgb(0x7f, 0xcd, 0xbb)},
-    {2, qRgb(0x41, 0xb6, 0xc4)},
-    {4, qRgb(0x1d, 0x91, 0xc0)},
-    {10, qRgb(0x22, 0x5e, 0xa8)},
-    {32, qRgb(0x25, 0x34, 0x94)},
-    {100, qRgb(0x08, 0x1d, 0x58)},
-    {316, qRgb(0x03, 0x0b, 0x2a)},
-}};
-constexpr QRgb Found = qRgb(0xf0, 0x3b, 0x20);
-constexpr QRgb Background = qRgb(0xff, 0xff, 0xff);
-constexpr QRgb SelectedMark = qRgb(0xd4, 0x00, 0x7a);
+// both a lone object and a crowded town square are seen.
+constexpr std::array<uint32_t, TMapView::DensityClassCount> DensityFrom = {1, 2, 4, 10, 32, 100, 316};
 
-// Colours of the counts below the last class's start, looked up rather than searched.
-constexpr uint32_t LookupSize = 316;
-const std::array<QRgb, LookupSize>& ColourLookup() {
-    static const std::array<QRgb, LookupSize> Table = [] {
-        std::array<QRgb, LookupSize> Colours{};
-        Colours[0] = Background;
-        for (uint32_t Count = 1; Count < LookupSize; ++Count)
-            Colours[Count] = TMapView::DensityColour(Count);
-        return Colours;
-    }();
-    return Table;
+// On a light canvas the classes run from pale to dark, on a dark one from dim to bright: the
+// more objects, the more a pixel stands out. Even the faintest stays plain to see as a lone
+// pixel on its canvas.
+const TMapColours LightColours = {
+    qRgb(0xff, 0xff, 0xff),
+    {qRgb(0x7f, 0xcd, 0xbb), qRgb(0x41, 0xb6, 0xc4), qRgb(0x1d, 0x91, 0xc0), qRgb(0x22, 0x5e, 0xa8),
+     qRgb(0x25, 0x34, 0x94), qRgb(0x08, 0x1d, 0x58), qRgb(0x03, 0x0b, 0x2a)},
+    qRgb(0xf0, 0x3b, 0x20),
+    qRgb(0xd4, 0x00, 0x7a),
+    QColor(Qt::black),
+};
+const TMapColours DarkColours = {
+    qRgb(0x1e, 0x1e, 0x1e),
+    {qRgb(0x1d, 0x91, 0xc0), qRgb(0x41, 0xb6, 0xc4), qRgb(0x7f, 0xcd, 0xbb), qRgb(0xc7, 0xe9, 0xb4),
+     qRgb(0xed, 0xf8, 0xb1), qRgb(0xff, 0xff, 0xcc), qRgb(0xff, 0xff, 0xff)},
+    qRgb(0xf0, 0x3b, 0x20),
+    qRgb(0xff, 0x4f, 0xb0),
+    QColor(0xf0, 0xf0, 0xf0),
+};
+
+QColor Faint(QColor Colour, int Alpha) {
+    Colour.setAlpha(Alpha);
+    return Colour;
 }
 
 constexpr int FitMargin = 12;
@@ -112,22 +111,38 @@ TMapView::TMapView(QWidget* Parent) : QWidget(Parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 150);
     setCursor(Qt::OpenHandCursor);
+    SetColours(TMapColours::For(palette()));
 }
 
-QRgb TMapView::DensityColour(uint32_t Count) {
-    QRgb Colour = DensityClasses.front().Colour;
-    for (const TDensityClass& Class : DensityClasses)
-        if (Count >= Class.From)
-            Colour = Class.Colour;
+TMapColours TMapColours::For(const QPalette& Colours) {
+    TMapColours Scheme = IsDarkPalette(Colours) ? DarkColours : LightColours;
+    // The canvas is a field of the theme like the lists beside it.
+    Scheme.Background = Colours.color(QPalette::Active, QPalette::Base).rgb();
+    Scheme.Ink = ReadableOn(Colours.color(QPalette::Active, QPalette::Text), QColor(Scheme.Background));
+    return Scheme;
+}
+
+QRgb TMapView::DensityColour(uint32_t Count) const {
+    QRgb Colour = Colours.Density.front();
+    for (std::size_t Class = 0; Class < DensityFrom.size(); ++Class)
+        if (Count >= DensityFrom[Class])
+            Colour = Colours.Density[Class];
     return Colour;
 }
 
-QRgb TMapView::FoundColour() {
-    return Found;
+void TMapView::SetColours(const TMapColours& Scheme) {
+    static_assert(LookupSize == DensityFrom.back());
+    Colours = Scheme;
+    Lookup[0] = Colours.Background;
+    for (uint32_t Count = 1; Count < LookupSize; ++Count)
+        Lookup[Count] = DensityColour(Count);
+    ViewChanged();
 }
 
-QRgb TMapView::BackgroundColour() {
-    return Background;
+void TMapView::changeEvent(QEvent* Event) {
+    QWidget::changeEvent(Event);
+    if (Event->type() == QEvent::PaletteChange)
+        SetColours(TMapColours::For(palette()));
 }
 
 void TMapView::PointsChanged(bool Refit) {
@@ -270,8 +285,8 @@ void TMapView::Render() {
             Pixel |= FoundBit;
     }
 
-    const std::array<QRgb, LookupSize>& Lookup = ColourLookup();
-    const QRgb Darkest = DensityClasses.back().Colour;
+    const QRgb Found = Colours.Found;
+    const QRgb Darkest = Colours.Density.back();
     std::size_t Occupied = 0;
     for (std::size_t Index = 0; Index < PixelCount; ++Index) {
         const uint32_t Value = Pixels[Index];
@@ -282,15 +297,16 @@ void TMapView::Render() {
                                                : Darkest;
     }
     if (Occupied * SparseShare < PixelCount)
-        Enlarge(Canvas, Occupied);
+        Enlarge(Occupied);
 }
 
 // Where objects stand far apart, a lone pixel is lost on the screen: each becomes a dot three
 // pixels across, drawn only where there is nothing else to draw.
-void TMapView::Enlarge(QImage& Image, std::size_t Occupied) {
-    auto* Pixels = reinterpret_cast<uint32_t*>(Image.bits());
-    const int Width = Image.width();
-    const int Height = Image.height();
+void TMapView::Enlarge(std::size_t Occupied) {
+    auto* Pixels = reinterpret_cast<uint32_t*>(Canvas.bits());
+    const int Width = Canvas.width();
+    const int Height = Canvas.height();
+    const QRgb Background = Colours.Background;
     std::vector<uint32_t> Dots;
     Dots.reserve(Occupied);
     for (uint32_t Index = 0; Index < static_cast<uint32_t>(Width * Height); ++Index)
@@ -377,7 +393,7 @@ void TMapView::paintEvent(QPaintEvent*) {
     DrawScaleBar(Painter);
     DrawLegend(Painter);
     if (!Message.isEmpty()) {
-        Painter.setPen(palette().color(QPalette::Text));
+        Painter.setPen(Colours.Ink);
         Painter.drawText(rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap,
                          Message);
     }
@@ -397,7 +413,7 @@ void TMapView::DrawArea(QPainter& Painter) const {
         return;
     Painter.save();
     Painter.setBrush(QColor(255, 200, 0, 40));
-    QPen Pen(QColor(0x20, 0x20, 0x20));
+    QPen Pen(Colours.Ink);
     Pen.setStyle(Qt::DashLine);
     Pen.setWidth(2);
     Painter.setPen(Pen);
@@ -453,10 +469,11 @@ void TMapView::DrawMoveDrag(QPainter& Painter) const {
         Box.moveRight(DragAt.x() - 10);
     if (Box.bottom() > height())
         Box.moveBottom(DragAt.y() - 10);
-    Painter.setPen(QColor(0, 0, 0, 90));
-    Painter.setBrush(QColor(255, 255, 255, 230));
+    // On the canvas's own colour, as the scale bar's and the legend's panels.
+    Painter.setPen(Faint(Colours.Ink, 90));
+    Painter.setBrush(QColor(Colours.Background));
     Painter.drawRect(Box);
-    Painter.setPen(Qt::black);
+    Painter.setPen(Colours.Ink);
     Painter.drawText(Box, Qt::AlignCenter, Text);
     Painter.restore();
 }
@@ -480,9 +497,10 @@ void TMapView::DrawSelected(QPainter& Painter) const {
     const QPointF Centre(std::floor(At.x()) + 0.5, std::floor(At.y()) + 0.5);
     Painter.save();
     Painter.setBrush(Qt::NoBrush);
-    Painter.setPen(QPen(Qt::white, 5));
+    // A ring of the canvas's colour sets the mark off from the objects around it.
+    Painter.setPen(QPen(QColor(Colours.Background), 5));
     Painter.drawEllipse(Centre, 7, 7);
-    Painter.setPen(QPen(QColor(SelectedMark), 3));
+    Painter.setPen(QPen(QColor(Colours.Selected), 3));
     Painter.drawEllipse(Centre, 7, 7);
     Painter.restore();
 }
@@ -497,10 +515,12 @@ void TMapView::DrawScaleBar(QPainter& Painter) const {
     const QRectF Panel(Start.x() - 6, Start.y() - Metrics.height() - 8,
                        std::max(Pixels, double(Metrics.horizontalAdvance(Label))) + 12,
                        Metrics.height() + 16);
+    // The panels of the scale bar and the legend hide the objects beneath them, so that their
+    // text reads on the canvas's own colour whatever is drawn there.
     Painter.setPen(Qt::NoPen);
-    Painter.setBrush(QColor(255, 255, 255, 200));
+    Painter.setBrush(QColor(Colours.Background));
     Painter.drawRect(Panel);
-    Painter.setPen(QPen(Qt::black, 2));
+    Painter.setPen(QPen(Colours.Ink, 2));
     Painter.drawLine(Start, Start + QPointF(Pixels, 0));
     Painter.drawLine(Start + QPointF(0, -4), Start + QPointF(0, 4));
     Painter.drawLine(Start + QPointF(Pixels, -4), Start + QPointF(Pixels, 4));
@@ -513,14 +533,14 @@ void TMapView::DrawLegend(QPainter& Painter) const {
     const int Line = Metrics.height() + 2;
     const int Swatch = Metrics.height() - 2;
     QStringList Labels;
-    for (std::size_t Class = 0; Class < DensityClasses.size(); ++Class) {
-        const uint32_t From = DensityClasses[Class].From;
-        if (Class + 1 == DensityClasses.size())
+    for (std::size_t Class = 0; Class < DensityFrom.size(); ++Class) {
+        const uint32_t From = DensityFrom[Class];
+        if (Class + 1 == DensityFrom.size())
             Labels << QStringLiteral("%1 or more").arg(From);
-        else if (DensityClasses[Class + 1].From - 1 == From)
+        else if (DensityFrom[Class + 1] - 1 == From)
             Labels << QString::number(From);
         else
-            Labels << QStringLiteral("%1 to %2").arg(From).arg(DensityClasses[Class + 1].From - 1);
+            Labels << QStringLiteral("%1 to %2").arg(From).arg(DensityFrom[Class + 1] - 1);
     }
     const QString Title = QStringLiteral("Objects per pixel");
     const QString FoundText = QStringLiteral("Found by the search");
@@ -535,10 +555,10 @@ void TMapView::DrawLegend(QPainter& Painter) const {
                       Rows * Line + 10);
 
     Painter.save();
-    Painter.setPen(QColor(0, 0, 0, 60));
-    Painter.setBrush(QColor(255, 255, 255, 215));
+    Painter.setPen(Faint(Colours.Ink, 60));
+    Painter.setBrush(QColor(Colours.Background));
     Painter.drawRect(Panel);
-    Painter.setPen(Qt::black);
+    Painter.setPen(Colours.Ink);
     int Top = Panel.top() + 5;
     Painter.drawText(QRect(Panel.left() + 8, Top, TextWidth + Swatch, Line), Qt::AlignVCenter,
                      Title);
@@ -550,17 +570,17 @@ void TMapView::DrawLegend(QPainter& Painter) const {
             Painter.setPen(QPen(QColor(Colour), 2));
             Painter.drawEllipse(Box.adjusted(1, 1, -1, -1));
         } else {
-            Painter.setPen(QColor(0, 0, 0, 90));
+            Painter.setPen(Faint(Colours.Ink, 90));
             Painter.setBrush(QColor(Colour));
             Painter.drawRect(Box);
         }
-        Painter.setPen(Qt::black);
+        Painter.setPen(Colours.Ink);
         Painter.drawText(QRect(Box.right() + 6, Top, TextWidth, Line), Qt::AlignVCenter, Text);
     };
-    for (std::size_t Class = 0; Class < DensityClasses.size(); ++Class)
-        Row(Labels[static_cast<qsizetype>(Class)], DensityClasses[Class].Colour, false);
-    Row(FoundText, Found, false);
-    Row(SelectedText, SelectedMark, true);
+    for (std::size_t Class = 0; Class < DensityFrom.size(); ++Class)
+        Row(Labels[static_cast<qsizetype>(Class)], Colours.Density[Class], false);
+    Row(FoundText, Colours.Found, false);
+    Row(SelectedText, Colours.Selected, true);
     Painter.restore();
 }
 
@@ -587,8 +607,8 @@ void TMapView::mousePressEvent(QMouseEvent* Event) {
             const auto* From = reinterpret_cast<const QRgb*>(Picture.constScanLine(Y));
             auto* To = reinterpret_cast<QRgb*>(Lifted.scanLine(Y));
             for (int X = 0; X < Picture.width(); ++X)
-                if (From[X] == Found)
-                    To[X] = Found;
+                if (From[X] == Colours.Found)
+                    To[X] = Colours.Found;
         }
         setCursor(Qt::SizeAllCursor);
         update();

@@ -14,13 +14,30 @@
 #include "ops/Relocation.h"
 #include "ui/MapPoints.h"
 
+#include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QPointF>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <optional>
+
+class QPalette;
+
+// What the map is drawn in: the canvas, the density classes from few objects to many, the
+// objects found, the selected object's ring, and the text and lines drawn over it all.
+struct TMapColours {
+    static constexpr std::size_t DensityClassCount = 7;
+    QRgb Background;
+    std::array<QRgb, DensityClassCount> Density;
+    QRgb Found;
+    QRgb Selected;
+    QColor Ink;
+    // Dark classes on a light theme's canvas, bright ones on a dark theme's.
+    static TMapColours For(const QPalette& Colours);
+};
 
 class TMapView : public QWidget {
     Q_OBJECT
@@ -71,10 +88,10 @@ public:
     };
     THit HitAt(QPoint Pixel) const;
 
+    static constexpr std::size_t DensityClassCount = TMapColours::DensityClassCount;
     // The colour a pixel holding Count objects gets (Count >= 1), and the legend's classes.
-    static QRgb DensityColour(uint32_t Count);
-    static QRgb FoundColour();
-    static QRgb BackgroundColour();
+    QRgb DensityColour(uint32_t Count) const;
+    const TMapColours& MapColours() const { return Colours; }
 
     // The counted and coloured pixels as last drawn, without legend or marks; drawn first when
     // out of date.
@@ -97,6 +114,7 @@ signals:
     void FoundObjectsDropped(TOffset By);
 
 protected:
+    void changeEvent(QEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;
@@ -110,8 +128,9 @@ protected:
 private:
     enum class TDrag { None, Pan, Area, Move };
 
+    void SetColours(const TMapColours& Scheme);
     void Render();
-    static void Enlarge(QImage& Image, std::size_t Occupied);
+    void Enlarge(std::size_t Occupied);
     void ViewChanged();
     void UpdateHover(QPoint Pixel);
     // Whether a found object is drawn within reach of the pointer at Pixel.
@@ -126,6 +145,10 @@ private:
     void DrawLegend(QPainter& Painter) const;
 
     TMapPoints MapPoints;
+    TMapColours Colours{};
+    // The colours of the counts below the last class's start, looked up rather than searched.
+    static constexpr uint32_t LookupSize = 316;
+    std::array<QRgb, LookupSize> Lookup{};
     QImage Canvas;
     bool Dirty = true;
 

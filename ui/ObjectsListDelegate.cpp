@@ -2,6 +2,8 @@
 
 #include "model/CFunctions.h"
 #include "ui/Accessibility.h"
+#include "ui/Contrast.h"
+#include "ui/FormFont.h"
 #include "ui/ObjectTypeNames.h"
 #include "ui/ObjectsListModel.h"
 #include "ui/TextCodec.h"
@@ -97,12 +99,9 @@ void TObjectsListDelegate::ListBox1DrawItem(QPainter& Canvas, int Index, const Q
 
     if (Object->ObjectType == 0)
         return;
-    const QFont ListFont = Canvas.font();
-    const QPen ListPen = Canvas.pen();
-    QFont Bold = ListFont;
+    QFont Bold = Canvas.font();
     Bold.setBold(true);
-    Canvas.setFont(Bold);
-    const QFontMetrics BoldMetrics = Canvas.fontMetrics();
+    const QFontMetrics BoldMetrics(Bold, Canvas.device());
     const QString Label = ObjectTypeName(Object->ObjectType);
     const int Left = Rect.left() + TypeLabelLeft();
     // The label is written on the row's own background so that the model text beneath it
@@ -110,10 +109,9 @@ void TObjectsListDelegate::ListBox1DrawItem(QPainter& Canvas, int Index, const Q
     Canvas.fillRect(QRect(Left, Rect.top(), BoldMetrics.horizontalAdvance(Label),
                           qMin(BoldMetrics.height(), Rect.height())),
                     Background);
-    Canvas.setPen(
-        Colours.color(QPalette::Active, Selected ? QPalette::HighlightedText : QPalette::Link));
-    DrawAtTop(Canvas, BoldMetrics, Left, Rect.top(), Label);
-    Canvas.setFont(ListFont);
+    const QPen ListPen = Canvas.pen();
+    Canvas.setPen(TypeLabelColour(Colours, Selected));
+    DrawBoldText(Canvas, QPointF(Left, Rect.top() + BoldMetrics.ascent()), Label);
     Canvas.setPen(ListPen);
 }
 

@@ -91,7 +91,6 @@ QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
 }
 
 QString RunFileDialog(QFileDialog& Dialog) {
-    SetAllFilesFilter(Dialog);
     if (Dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList Files = Dialog.selectedFiles();
@@ -121,15 +120,24 @@ public:
         QFileDialog Dialog(Parent, QStringLiteral("Open"));
         Dialog.setAcceptMode(QFileDialog::AcceptOpen);
         Dialog.setFileMode(QFileDialog::ExistingFile);
+        SetAllFilesFilter(Dialog);
         return RunFileDialog(Dialog);
     }
 
-    QString GetSaveFileName(QWidget* Parent) override {
-        QFileDialog Dialog(Parent, QStringLiteral("Save As"));
+    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override {
+        QFileDialog Dialog(Parent, Kind.Title);
         Dialog.setAcceptMode(QFileDialog::AcceptSave);
         Dialog.setFileMode(QFileDialog::AnyFile);
-        // Asks before overwriting (Qt's default); no default suffix is added.
         Dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        if (Kind.Filter.isEmpty()) {
+            SetAllFilesFilter(Dialog);
+        } else {
+            Dialog.setOption(QFileDialog::DontUseNativeDialog);
+            Dialog.setNameFilter(Kind.Filter);
+        }
+        // The dialog adds it before it asks about overwriting, so the question is about the
+        // file that will be written.
+        Dialog.setDefaultSuffix(Kind.DefaultSuffix);
         return RunFileDialog(Dialog);
     }
 
@@ -163,6 +171,10 @@ TQtPlatform& QtPlatform() {
 IPlatform* Current = nullptr;
 
 } // namespace
+
+TSaveDialogKind PropdumpSaveDialog() {
+    return {QStringLiteral("Save As"), QString(), QString()};
+}
 
 void SetAllFilesFilter(QFileDialog& Dialog) {
     // Qt's own dialog, so that the filter works the same on every desktop.

@@ -18,6 +18,16 @@ enum class TSoundKind { Asterisk, Question, Exclamation };
 
 enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
 
+// What a save dialog is for: its caption, its one "Files of type" entry (empty: every file, as
+// SetAllFilesFilter shows it) and the extension given to a name typed without one (empty: none).
+struct TSaveDialogKind {
+    QString Title;
+    QString Filter;
+    QString DefaultSuffix;
+};
+// The document's: "Save As", every file, the name kept as typed.
+TSaveDialogKind PropdumpSaveDialog();
+
 class IPlatform {
 public:
     virtual ~IPlatform() = default;
@@ -33,7 +43,8 @@ public:
     virtual void ShowError(QWidget* Parent, const QString& Text) = 0;
     // Empty when the user cancels.
     virtual QString GetOpenFileName(QWidget* Parent) = 0;
-    virtual QString GetSaveFileName(QWidget* Parent) = 0;
+    // Asks before overwriting; the name returned carries the default suffix when one was added.
+    virtual QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) = 0;
     // Shows Dialog modally; returns QDialog::Accepted or QDialog::Rejected.
     virtual int RunModal(QDialog& Dialog) = 0;
     virtual void PushBusyCursor() = 0;

@@ -253,10 +253,12 @@ void TFrmWorldMap::MapViewDblClick(int Index) {
 }
 
 void TFrmWorldMap::SavePictureButtonClick() {
-    const QString Path = Platform().GetSaveFileName(this);
+    const QString Path = Platform().GetSaveFileName(
+        this, {QStringLiteral("Save Map Picture"), QStringLiteral("PNG image (*.png)"),
+               QStringLiteral("png")});
     if (Path.isEmpty())
         return;
-    // PNG whatever the name ends in: the file dialog lists every file and adds no extension.
+    // PNG whatever the name ends in, since that is what the dialog offered.
     QImageWriter Writer(Path, "png");
     if (!Writer.write(MapView->Picture()))
         throw std::runtime_error(QStringLiteral("Cannot save the picture as \"%1\": %2")

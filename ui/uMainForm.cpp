@@ -8,6 +8,7 @@
 #include "ui/FormFont.h"
 #include "ui/Images.h"
 #include "ui/Platform.h"
+#include "ui/ScreenFit.h"
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
 #include "ui/uFrmSetVersion.h"
@@ -525,9 +526,8 @@ void TMainForm::CreateSearchTab() {
 
     ListBox2 = Named(new QListWidget(TabSheet4), "ListBox2");
     ListBox2->setGeometry(56, 8, 529, 73);
-    QPalette ButtonFace = ListBox2->palette();
-    ButtonFace.setColor(QPalette::Base, ButtonFace.color(QPalette::Button));
-    ListBox2->setPalette(ButtonFace);
+    // Read-only, in the button-face colour like the criteria dialog's fields that are off.
+    SetEntryColour(*ListBox2, TEntryState::ReadOnly);
     ListBox2->addItem(QStringLiteral("none"));
 
     SpeedButton3 = AddSpeedButton(TabSheet4, "SpeedButton3", QRect(592, 8, 81, 22), nullptr, false);
@@ -689,7 +689,7 @@ void TMainForm::SaveFileExecute() {
 }
 
 void TMainForm::SaveFileAsExecute() {
-    const QString Path = Platform().GetSaveFileName(this);
+    const QString Path = Platform().GetSaveFileName(this, PropdumpSaveDialog());
     if (Path.isEmpty())
         return;
     const std::string Previous = Propdump.FileName;
@@ -750,6 +750,7 @@ void TMainForm::ClearSearchResultsExecute() {
         return;
     const int Rows = SearchResults->RowCount();
     SearchResults->Clear();
+    DropSearchArea();
     DropResultsOrigin();
     ProgressBar1->setValue(0);
     GroupBox3->setTitle(QStringLiteral("Results: ") + FormatCount(0));
@@ -796,6 +797,7 @@ void TMainForm::showEvent(QShowEvent* Event) {
     Centred = true;
     if (const QScreen* Screen = screen()) {
         const QRect Area = Screen->availableGeometry();
-        move(Area.center() - QPoint(width() / 2, height() / 2));
+        const QSize Outer = size().grownBy(FrameAllowance(*this));
+        move(KeepInside(Area, Area.center() - QPoint(Outer.width() / 2, Outer.height() / 2), Outer));
     }
 }

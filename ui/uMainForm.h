@@ -24,6 +24,7 @@
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
 
 #include "model/Propdmp.h"
+#include "ops/MapArea.h"
 #include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
 #include "ui/uFrmSearch.h"
@@ -55,9 +56,17 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class TFrmWorldMap;
-class TMapArea;
 class TSearchResultsModel;
 struct TMoveChoice;
+
+// An area of the world map searched for its objects, with the search criteria or without them.
+struct TAreaSearch {
+    TMapArea Area;
+    bool WithCriteria = false;
+};
+// The lines of the criteria summary: what Search runs, the area of the last search from the map
+// included until the results are cleared or the criteria edited.
+QStringList SearchSummary(const TSearchCriteria& Criteria, const std::optional<TAreaSearch>& Area);
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -202,8 +211,11 @@ public:
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
     // Lists on "Search", as a search does, every object inside Area and, when
-    // OnlyMatchingCriteria, meeting the search criteria as well.
+    // OnlyMatchingCriteria, meeting the search criteria as well. The area stays part of the
+    // search (the summary shows it, Search runs it again) until the results are cleared or the
+    // criteria edited.
     void FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria);
+    std::optional<TAreaSearch> SearchArea;
 
     // Moving, importing and comparing (uMainFormWorld.cpp).
     void MoveSearchResultsExecute();
@@ -219,7 +231,7 @@ public:
     void ListObjectsAt(const std::vector<std::size_t>& Positions);
     // While the results come from elsewhere than the criteria (a comparison, an import, copies),
     // the criteria summary shows Line in their place, until the results are cleared, searched for
-    // again or the criteria edited.
+    // again or the criteria edited; Search then runs the criteria alone, without an area.
     void ShowResultsOrigin(const QString& Line);
     void DropResultsOrigin();
 
@@ -286,6 +298,8 @@ private:
     void SetUpKeyboardAndScreenReader();
     // A search or a deletion of its results is under way.
     bool SearchBusy() const;
+    void RunAreaSearch(const TAreaSearch& Search);
+    void DropSearchArea();
 
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);

@@ -1,10 +1,9 @@
 #include "ui/uMainForm.h"
 
+#include "ui/ScreenFit.h"
 #include "ui/uFrmWorldMap.h"
 
 #include <QScreen>
-
-#include <algorithm>
 
 namespace {
 
@@ -14,15 +13,12 @@ void PlaceBeside(QWidget& Map, const QWidget& Main) {
     const QScreen* Screen = Main.screen();
     if (!Screen)
         return;
-    // Room for the frame the window manager adds, which the window does not know before it is
-    // shown.
-    const QMargins FrameAllowance(8, 32, 8, 8);
-    const QRect Room = Screen->availableGeometry() - FrameAllowance;
-    Map.resize(Map.size().boundedTo(Room.size()));
-    const QRect Frame = Main.frameGeometry();
-    const int Left = std::max(Room.left(), std::min(Frame.right() + 1, Room.right() - Map.width()));
-    const int Top = std::max(Room.top(), std::min(Frame.top(), Room.bottom() - Map.height()));
-    Map.move(Left, Top);
+    // The window moves by its frame; the whole frame has to fit as well.
+    const QMargins Frame = FrameAllowance(Main);
+    const QRect Room = Screen->availableGeometry();
+    Map.resize(Map.size().boundedTo(Room.size().shrunkBy(Frame)));
+    const QRect Beside = Main.frameGeometry();
+    Map.move(KeepInside(Room, QPoint(Beside.right() + 1, Beside.top()), Map.size().grownBy(Frame)));
 }
 
 } // namespace

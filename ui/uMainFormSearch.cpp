@@ -2,7 +2,7 @@
 
 #include "ops/Deletion.h"
 #include "ops/MapArea.h"
-#include "ops/SearchMatcher.h"
+#include "ops/ObjectFilter.h"
 #include "ops/SearchResultRow.h"
 #include "ops/UndoRecord.h"
 #include "text/DateTimeText.h"
@@ -161,30 +161,51 @@ void TMainForm::SpeedButton3Click() {
     if (Platform().RunModal(Dialog) != QDialog::Accepted)
         return;
     SearchCriteria = Dialog.Criteria;
+    // Criteria of their own: the search from the map, or the results from elsewhere, are over.
+    SearchArea.reset();
     ResultsOrigin.clear();
     ShowSearchCriteria();
 }
 
 void TMainForm::ShowSearchCriteria() {
-    const QStringList Lines = ResultsOrigin.isEmpty() ? SearchCriteriaSummary(SearchCriteria)
-                                                      : QStringList(ResultsOrigin);
     ListBox2->setUpdatesEnabled(false);
     ListBox2->clear();
-    ListBox2->addItems(Lines);
+    ListBox2->addItems(ResultsOrigin.isEmpty() ? SearchSummary(SearchCriteria, SearchArea)
+                                               : QStringList(ResultsOrigin));
     ListBox2->setUpdatesEnabled(true);
+}
+
+void TMainForm::DropSearchArea() {
+    if (!SearchArea)
+        return;
+    SearchArea.reset();
+    ShowSearchCriteria();
+}
+
+QStringList SearchSummary(const TSearchCriteria& Criteria,
+                          const std::optional<TAreaSearch>& Area) {
+    if (!Area)
+        return SearchCriteriaSummary(Criteria);
+    // What Search runs: the criteria only when the area was searched with them.
+    QStringList Lines;
+    if (Area->WithCriteria)
+        Lines = SearchCriteriaSummary(Criteria);
+    Lines << QStringLiteral("In area: %1 to %2")
+                 .arg(ToQString(Area->Area.NorthWestText()), ToQString(Area->Area.SouthEastText()));
+    return Lines;
 }
 
 namespace {
 
 const char* const NoCriteria = "No search criteria specified";
 
-// Lists every object of the document that Finds finds. Without criteria the old results go and
+// Lists every object of the document that Finder finds. Without criteria the old results go and
 // the refusal follows, as in a search.
-template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria, TFinds&& Finds) {
+void ListFoundObjects(TMainForm& Form, const TObjectFilter& Finder) {
     const int Count = Form.Propdump.Count();
     TSearchRun Run(Form);
     TLongLoop Loop(Form, Count);
-    if (!HasCriteria)
+    if (!Finder.HasCriteria())
         throw std::runtime_error(NoCriteria);
     // A slice at a time: asking the clock after every object would cost more than most tests.
     for (int First = 0; First < Count;) {
@@ -193,7 +214,7 @@ template <class TFinds> void ListFoundObjects(TMainForm& Form, bool HasCriteria,
             return;
         for (int Index = First; Index < Last; ++Index) {
             const TPropObject& Object = Form.Propdump.Item(Index);
-            if (Finds(Object))
+            if (Finder.Finds(Object))
                 Run.Found.push_back(ResultRow(Index, Object));
         }
         First = Last;
@@ -212,6 +233,8 @@ bool NoObjects(TMainForm& Form) {
 } // namespace
 
 void TMainForm::ShowResultsOrigin(const QString& Line) {
+    // The results are no longer what an area found: Search runs the criteria again.
+    SearchArea.reset();
     ResultsOrigin = Line;
     ShowSearchCriteria();
 }
@@ -253,23 +276,31 @@ void TMainForm::DoSearchExecute() {
     if (NoObjects(*this))
         return;
     DropResultsOrigin();
-    const TSearchMatcher Matcher(SearchCriteria);
-    ListFoundObjects(*this, Matcher.CriteriaCount() > 0,
-                     [&Matcher](const TPropObject& Object) { return Matcher.Matches(Object); });
+    if (SearchArea) {
+        RunAreaSearch(*SearchArea);
+        return;
+    }
+    const TObjectFilter Finder(SearchCriteria, std::nullopt);
+    ListFoundObjects(*this, Finder);
 }
 
 void TMainForm::FindObjectsInArea(const TMapArea& Area, bool OnlyMatchingCriteria) {
     if (SearchBusy() || NoObjects(*this))
         return;
-    const TSearchMatcher Matcher(SearchCriteria);
     // Asked to match criteria when there are none: refused before the results are touched.
-    if (OnlyMatchingCriteria && Matcher.CriteriaCount() == 0)
+    if (OnlyMatchingCriteria && !TObjectFilter(SearchCriteria, std::nullopt).HasCriteria())
         throw std::runtime_error(NoCriteria);
-    DropResultsOrigin();
+    ResultsOrigin.clear();
     PageControl1->setCurrentIndex(SearchTab);
-    ListFoundObjects(*this, true, [&](const TPropObject& Object) {
-        return Area.Contains(Object) && (!OnlyMatchingCriteria || Matcher.Matches(Object));
-    });
+    RunAreaSearch({Area, OnlyMatchingCriteria});
+}
+
+void TMainForm::RunAreaSearch(const TAreaSearch& Search) {
+    SearchArea = Search;
+    ShowSearchCriteria();
+    const TObjectFilter Finder(Search.WithCriteria ? SearchCriteria : TSearchCriteria{},
+                               Search.Area);
+    ListFoundObjects(*this, Finder);
 }
 
 void TMainForm::DeleteSearchResultsExecute() {

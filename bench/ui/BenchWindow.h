@@ -48,7 +48,7 @@ public:
     }
     void ShowError(QWidget*, const QString& Text) override { Errors.append(Text); }
     QString GetOpenFileName(QWidget*) override { return {}; }
-    QString GetSaveFileName(QWidget*) override { return {}; }
+    QString GetSaveFileName(QWidget*, const TSaveDialogKind&) override { return {}; }
     int RunModal(QDialog&) override { return QDialog::Rejected; }
     void PushBusyCursor() override {}
     void PopBusyCursor() override {}

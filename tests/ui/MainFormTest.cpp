@@ -39,8 +39,10 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -212,29 +214,45 @@ private slots:
         // installed, the window uses it, bold included.
         if (!QFile::exists("/usr/share/wine/fonts/tahoma.ttf"))
             return;
-        QFont Bold = Form->ListBox1->font();
-        Bold.setBold(true);
-        QCOMPARE(QFontInfo(Form->ListBox1->font()).family(), QStringLiteral("Tahoma"));
-        QCOMPARE(QFontInfo(Form->ListBox1->font()).pointSize(), 8);
-        // A face can be named bold and still be drawn with thin strokes: count the ink.
-        QVERIFY2(InkOf(Bold) > InkOf(Form->ListBox1->font()) * 5 / 4,
+        const QFont Font = Form->ListBox1->font();
+        QCOMPARE(QFontInfo(Font).family(), QStringLiteral("Tahoma"));
+        QCOMPARE(QFontInfo(Font).pointSize(), 8);
+        QVERIFY2(InkOf(Font, 1, true) > InkOf(Font, 1, false) * 5 / 4,
                  qPrintable(QStringLiteral("bold %1, regular %2")
-                                .arg(InkOf(Bold))
-                                .arg(InkOf(Form->ListBox1->font()))));
+                                .arg(InkOf(Font, 1, true))
+                                .arg(InkOf(Font, 1, false))));
+        // Letters at the advances of the face's bitmaps: no gap inside a word wider than the
+        // one between two letters n.
+        const int LetterGap = WidestGap(Font, "nn");
+        QCOMPARE(LetterGap, 1);
+        for (const char* Word : {"Normalize", "Denormalize", "Date/Time", "Camera", "Emitter",
+                                 "CitNums", "File", "Location"})
+            QVERIFY2(WidestGap(Font, Word) <= LetterGap,
+                     qPrintable(QStringLiteral("%1: %2").arg(Word).arg(WidestGap(Font, Word))));
     }
 
-    static int InkOf(const QFont& Font) {
+    // The widest run of blank columns between the first and the last inked one.
+    static int WidestGap(const QFont& Font, const char* Word) {
         QImage Image(200, 20, QImage::Format_RGB32);
         Image.fill(Qt::white);
         QPainter Canvas(&Image);
         Canvas.setFont(Font);
-        Canvas.drawText(2, 15, QString::fromUtf8("\u00AB Zone \u00BB"));
+        Canvas.drawText(2, 15, QString::fromLatin1(Word));
         Canvas.end();
-        int Ink = 0;
-        for (int Y = 0; Y < Image.height(); ++Y)
-            for (int X = 0; X < Image.width(); ++X)
-                Ink += 255 - qGray(Image.pixel(X, Y));
-        return Ink;
+        std::vector<bool> Inked(static_cast<std::size_t>(Image.width()));
+        for (int X = 0; X < Image.width(); ++X)
+            for (int Y = 0; Y < Image.height(); ++Y)
+                if (qGray(Image.pixel(X, Y)) < 128)
+                    Inked[static_cast<std::size_t>(X)] = true;
+        const auto First = std::find(Inked.begin(), Inked.end(), true);
+        const auto Last = std::find(Inked.rbegin(), Inked.rend(), true).base();
+        int Widest = 0;
+        int Run = 0;
+        for (auto Column = First; Column < Last; ++Column) {
+            Run = *Column ? 0 : Run + 1;
+            Widest = std::max(Widest, Run);
+        }
+        return Widest;
     }
 
     // A document with a header: labels, lists in the right order and case rules, actions.
@@ -357,9 +375,17 @@ private slots:
         QCOMPARE(Form->FileName->textFormat(), Qt::PlainText);
         QCOMPARE(Form->FileName->text(), Short);
         QCOMPARE(HintAt(Form->FileName), QString());
+        // Too long for the label: the whole path in the hint, in lines no wider than the
+        // window, broken after the folder where it can be.
         Open(Long);
         QVERIFY(Form->FileName->text().contains(QChar(0x2026)));
-        QCOMPARE(HintAt(Form->FileName), Long);
+        const QStringList HintLines = HintAt(Form->FileName).split('\n');
+        QCOMPARE(HintLines.join(QString()), Long);
+        QVERIFY2(HintLines.size() > 1 && HintLines.first().endsWith("</b>/"),
+                 qPrintable(HintLines.join('|')));
+        for (const QString& Line : HintLines)
+            QVERIFY2(QFontMetrics(QToolTip::font()).horizontalAdvance(Line) <= Form->width(),
+                     qPrintable(Line));
         QToolTip::hideText();
     }
 

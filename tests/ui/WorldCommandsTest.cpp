@@ -153,7 +153,10 @@ private slots:
                                 "degrees about 0N 0W, then moved by 0N 1W.\r\rIs this what you "
                                 "wanted to do?"));
         QCOMPARE(Form->Propdump.Count(), 4);
+        // The copies are no longer what an area search finds: Search runs the criteria again.
+        Form->SearchArea = TAreaSearch{TMapArea::FromCorners(-1, -1, 1, 1), true};
         Form->MoveFoundObjects(Copy);
+        QVERIFY(!Form->SearchArea);
         QCOMPARE(Form->Propdump.Count(), 7);
         QCOMPARE(Form->SearchResults->Position(0), 5);
         QCOMPARE(Form->ListBox2->item(0)->text(), QStringLiteral("Copies of 3 found objects"));

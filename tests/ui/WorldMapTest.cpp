@@ -13,16 +13,21 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -44,12 +49,12 @@ TPropObject At(int32_t X, int32_t Z, int32_t Owner = 5, const std::string& Model
 }
 
 // The colours drawn in Area of Image, the background left out.
-std::set<QRgb> Colours(const QImage& Image, const QRect& Area) {
+std::set<QRgb> Colours(const QImage& Image, const QRect& Area, QRgb Background) {
     std::set<QRgb> Found;
     for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
         for (int X = Area.left(); X <= Area.right(); ++X)
             if (const QRgb Pixel = Image.pixel(X, Y) & 0xffffff;
-                Pixel != (TMapView::BackgroundColour() & 0xffffff))
+                Pixel != (Background & 0xffffff))
                 Found.insert(Pixel | 0xff000000);
     return Found;
 }
@@ -109,6 +114,13 @@ class WorldMapTest : public QObject {
         return Positions;
     }
 
+    QStringList Summary() const {
+        QStringList Lines;
+        for (int Row = 0; Row < Form->ListBox2->count(); ++Row)
+            Lines << Form->ListBox2->item(Row)->text();
+        return Lines;
+    }
+
     void PointAt(int32_t X, int32_t Z) {
         const QPointF Pixel = Map->MapView->ToScreen(X, Z);
         SendMouse(Map->MapView, QEvent::MouseMove, Pixel.toPoint(), Qt::NoButton);
@@ -158,16 +170,17 @@ private slots:
         Load(Objects);
         QVERIFY(OpenMap());
         const QImage Image = Map->MapView->Raster();
+        const QRgb Background = Map->MapView->MapColours().Background;
         const auto Only = [&](TQuarter Which, uint32_t Count) {
-            return Colours(Image, Quarter(Image, Which)) ==
-                   std::set<QRgb>{TMapView::DensityColour(Count)};
+            return Colours(Image, Quarter(Image, Which), Background) ==
+                   std::set<QRgb>{Map->MapView->DensityColour(Count)};
         };
         QVERIFY(Only(NorthWest, 1));
         QVERIFY(Only(SouthEast, 5));
         QVERIFY(Only(NorthEast, 50));
-        QVERIFY(Colours(Image, Quarter(Image, SouthWest)).empty());
-        const auto Lightness = [](uint32_t Count) {
-            return QColor(TMapView::DensityColour(Count)).lightness();
+        QVERIFY(Colours(Image, Quarter(Image, SouthWest), Background).empty());
+        const auto Lightness = [this](uint32_t Count) {
+            return QColor(Map->MapView->DensityColour(Count)).lightness();
         };
         QVERIFY(Lightness(1) > Lightness(5) && Lightness(5) > Lightness(50));
         for (uint32_t Count = 1; Count < 5000; ++Count)
@@ -177,13 +190,14 @@ private slots:
         Form->SearchCriteria.CitNumsText = "2";
         Form->DoSearch->trigger();
         const QImage Searched = Map->MapView->Raster();
-        QCOMPARE(Colours(Searched, Quarter(Searched, SouthEast)),
-                 std::set<QRgb>{TMapView::FoundColour()});
+        QCOMPARE(Colours(Searched, Quarter(Searched, SouthEast), Background),
+                 std::set<QRgb>{Map->MapView->MapColours().Found});
         QVERIFY(Only(NorthEast, 50));
 
         Form->ListBox1->setCurrentIndex(Form->ListBox1->model()->index(0, 0));
         const QImage Shown = Map->MapView->Picture().convertToFormat(QImage::Format_RGB32);
-        QVERIFY(Colours(Shown, Quarter(Shown, NorthWest)).count(qRgb(0xd4, 0x00, 0x7a)));
+        QVERIFY(Colours(Shown, Quarter(Shown, NorthWest), Background)
+                    .count(Map->MapView->MapColours().Selected));
     }
 
     void pointingNamesOneObjectAndDoubleClickOpensIt() {
@@ -248,6 +262,8 @@ private slots:
         Map->MapView->SetArea(TMapArea::FromCorners(1000, 1000, -1000, -1000));
         QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
         QCOMPARE(Found(), Middle);
+        const QString InArea = QStringLiteral("In area: 1N 1W to 1S 1E");
+        QCOMPARE(Summary(), QStringList{InArea});
         QCOMPARE(Form->GroupBox3->title(), QStringLiteral("Results: 9"));
         QCOMPARE(Form->PageControl1->currentIndex(), int(TMainForm::SearchTab));
         QVERIFY(Form->DeleteSearchResults->isEnabled());
@@ -260,7 +276,12 @@ private slots:
         Form->SearchCriteria.Fields.Set(sfCitNums, true);
         Form->SearchCriteria.CitNumsText = "2,4,5";
         QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
-        QCOMPARE(Found(), (QList<int>{7, 9, 12, 14, 17, 19}));
+        const QList<int> MiddleOf245{7, 9, 12, 14, 17, 19};
+        QCOMPARE(Found(), MiddleOf245);
+        // Search runs what the summary shows: the area and the criteria, not the criteria alone.
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5", InArea}));
+        Form->DoSearch->trigger();
+        QCOMPARE(Found(), MiddleOf245);
 
         // Deleted: the map follows, with nothing left in the middle.
         Fake->MessageAnswers.enqueue(QMessageBox::Yes);
@@ -269,14 +290,27 @@ private slots:
         QVERIFY(!Map->MapView->Points().AnyFound());
         const QImage Image = Map->MapView->Raster();
         const QPointF Centre = Map->MapView->ToScreen(0, 0);
-        QCOMPARE(Image.pixel(Centre.toPoint()), TMapView::DensityColour(1));
+        QCOMPARE(Image.pixel(Centre.toPoint()), Map->MapView->DensityColour(1));
         const QPointF Gone = Map->MapView->ToScreen(1000, 0);
-        QCOMPARE(Image.pixel(Gone.toPoint()), TMapView::BackgroundColour());
+        QCOMPARE(Image.pixel(Gone.toPoint()), Map->MapView->MapColours().Background);
+
+        // The results cleared with the deletion: the area is no longer part of the search.
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5"}));
 
         // Undone: the objects stand where they stood again.
         Form->EditUndo->trigger();
         QCOMPARE(Map->MapView->Points().Count(), 25);
-        QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), TMapView::DensityColour(1));
+        QCOMPARE(Map->MapView->Raster().pixel(Gone.toPoint()), Map->MapView->DensityColour(1));
+
+        // Edited criteria, even unchanged, drop the area too.
+        Map->MatchCriteriaCheck->setChecked(false);
+        QTest::mouseClick(Map->FindInAreaButton, Qt::LeftButton);
+        QCOMPARE(Summary(), QStringList{InArea});
+        Fake->ModalHandlers.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+        QTest::mouseClick(Form->SpeedButton3, Qt::LeftButton);
+        QCOMPARE(Summary(), QStringList({"Include cit#s: 2,4,5"}));
+        Form->DoSearch->trigger();
+        QCOMPARE(Found().size(), 15);
     }
 
     // Ctrl+drag from a found object carries the found objects along, the offset shown while it
@@ -302,7 +336,7 @@ private slots:
             QCOMPARE(Map->HoverLabel->text(),
                      "Moving the 2 found objects by " + Text +
                          ": let go to move them there, Escape to leave them");
-            QVERIFY(Map->MapView->grab().toImage().pixel(To) != TMapView::BackgroundColour());
+            QVERIFY(Map->MapView->grab().toImage().pixel(To) != Map->MapView->MapColours().Background);
             if (Escape)
                 QTest::keyClick(Map->MapView, Qt::Key_Escape);
             else
@@ -343,7 +377,9 @@ private slots:
         Form->CloseFile->trigger();
         QCOMPARE(Map->MapView->MessageText(), QStringLiteral("No propdump is open."));
         QCOMPARE(Map->MapView->Points().Count(), 0);
-        QVERIFY(Colours(Map->MapView->Raster(), Map->MapView->Raster().rect()).empty());
+        QVERIFY(Colours(Map->MapView->Raster(), Map->MapView->Raster().rect(),
+                        Map->MapView->MapColours().Background)
+                    .empty());
     }
 
     void savePictureWritesThePng() {
@@ -362,6 +398,31 @@ private slots:
         QTest::mouseClick(Map->SavePictureButton, Qt::LeftButton);
         QCOMPARE(Fake->Errors.size(), 1);
         QVERIFY(Fake->Errors.first().startsWith(QStringLiteral("Cannot save the picture as")));
+    }
+
+    // The real dialog: titled for the picture, offering PNG, adding ".png" to a name typed
+    // without an extension and keeping one typed with it.
+    void pictureDialogAddsPngToABareName() {
+        Load({At(0, 0)});
+        QVERIFY(OpenMap());
+        QTemporaryDir Dir;
+        SetPlatform(nullptr);
+        QStringList Seen;
+        for (const char* Typed : {"map", "map.picture"}) {
+            QTimer::singleShot(0, [&] {
+                auto* Dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                auto* Name = Dialog ? Dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+                if (!Name)
+                    return Seen.append("no dialog");
+                Seen << Dialog->windowTitle() + " | " + Dialog->nameFilters().join(';');
+                Name->setText(Dir.filePath(QString::fromLatin1(Typed)));
+                QTest::keyClick(Name, Qt::Key_Return);
+            });
+            QTest::mouseClick(Map->SavePictureButton, Qt::LeftButton);
+        }
+        SetPlatform(Fake.get());
+        QCOMPARE(Seen, QStringList(2, "Save Map Picture | PNG image (*.png)"));
+        QCOMPARE(QDir(Dir.path()).entryList(QDir::Files), QStringList({"map.picture", "map.png"}));
     }
 };
 

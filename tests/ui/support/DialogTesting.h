@@ -5,12 +5,16 @@
 #include <QApplication>
 #include <QColor>
 #include <QHelpEvent>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QStringList>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
 #include <QWidget>
+
+#include "ui/FormFont.h"
 
 inline QColor WindowColour() {
     return QApplication::palette().color(QPalette::Active, QPalette::Base);
@@ -56,4 +60,27 @@ inline QString HintAt(QWidget* Widget, const QPoint& Point = QPoint(1, 1)) {
     QTextDocument Shown;
     Shown.setHtml(QToolTip::text());
     return Shown.toPlainText() == QStringLiteral("none") ? QString() : Shown.toPlainText();
+}
+
+// How much ink Text leaves in Font, in bold as the objects list draws its type labels or
+// regular, on a picture of DevicePixelRatio. A face can be named bold and still be drawn with
+// thin strokes; the ink tells.
+inline int InkOf(const QFont& Font, qreal DevicePixelRatio, bool Bold,
+                 const QString& Text = QString::fromUtf8("\u00AB Zone \u00BB")) {
+    QImage Image(QSize(200, 20) * DevicePixelRatio, QImage::Format_RGB32);
+    Image.setDevicePixelRatio(DevicePixelRatio);
+    Image.fill(Qt::white);
+    QPainter Canvas(&Image);
+    Canvas.setFont(Font);
+    Canvas.setPen(Qt::black);
+    if (Bold)
+        DrawBoldText(Canvas, QPointF(2, 15), Text);
+    else
+        Canvas.drawText(QPointF(2, 15), Text);
+    Canvas.end();
+    int Ink = 0;
+    for (int Y = 0; Y < Image.height(); ++Y)
+        for (int X = 0; X < Image.width(); ++X)
+            Ink += 255 - qGray(Image.pixel(X, Y));
+    return Ink;
 }

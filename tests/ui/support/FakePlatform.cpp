@@ -45,7 +45,7 @@ QString FakePlatform::GetOpenFileName(QWidget*) {
     return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
 }
 
-QString FakePlatform::GetSaveFileName(QWidget*) {
+QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind&) {
     return SaveFileAnswers.isEmpty() ? QString() : SaveFileAnswers.dequeue();
 }
 

@@ -56,7 +56,7 @@ public:
                                             QMessageBox::StandardButton Default) override;
     void ShowError(QWidget* Parent, const QString& Text) override;
     QString GetOpenFileName(QWidget* Parent) override;
-    QString GetSaveFileName(QWidget* Parent) override;
+    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override;
     int RunModal(QDialog& Dialog) override;
     void PushBusyCursor() override;
     void PopBusyCursor() override;

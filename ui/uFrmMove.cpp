@@ -97,10 +97,12 @@ TFrmMove::TFrmMove(const TPropdumpFile& DocumentValue, std::vector<std::size_t> 
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(64, 12, 283, 36);
     Label1->setWordWrap(true);
-    const QString Count = FormatCount(static_cast<long long>(Positions.size()));
-    Label1->setText(QStringLiteral("The %1 objects found are turned about the centre first, then "
-                                   "moved by the offset.")
-                        .arg(Count));
+    const QString Found = Positions.size() == 1
+                              ? QStringLiteral("The object found is")
+                              : QStringLiteral("The %1 objects found are")
+                                    .arg(FormatCount(static_cast<long long>(Positions.size())));
+    Label1->setText(Found + QStringLiteral(" turned about the centre first, then moved by the "
+                                           "offset."));
 
     Label2 = NewLabel(this, "Label2", QStringLiteral("O&ffset:"), 56);
     OffsetEdit = NewEdit(this, "OffsetEdit", 56, FieldWidth,

@@ -5,11 +5,7 @@
 #include "model/Parallel.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstring>
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,88 +27,39 @@ std::size_t FormatLines(const TPropObject* first, const TPropObject* last, int v
     return used;
 }
 
-// Formatting the numbers costs more than writing the bytes, so a large document is formatted
-// in batches on two threads: a helper formats every second batch into a buffer of its own while
-// this thread formats and emits the others. Bytes go to emit in file order, a batch at a time,
-// and never more than two batches are held.
+// Formatting the numbers costs more than writing the bytes, so a large document is formatted in
+// batches on the worker threads while this thread writes the batches done, in file order. A few
+// batches are held at a time, whatever the document's size.
 template <class F>
 void FormatDocument(const std::vector<TPropObject>& objects, int version, F&& emit) {
-    constexpr std::size_t Batch = 8192;
+    const std::size_t batch = BatchTuning().BatchSize != 0 ? BatchTuning().BatchSize : 8192;
     const std::string header = "propdump version " + std::to_string(version) + "\r\n";
-    std::vector<char> buffer(1024 * 1024);
-    std::memcpy(buffer.data(), header.data(), header.size());
-    const TPropObject* const all = objects.data();
-    const std::size_t batches = (objects.size() + Batch - 1) / Batch;
-    const auto batchBegin = [&](std::size_t k) {
-        return all + std::min(k * Batch, objects.size());
+    emit(header.data(), header.size());
+    struct TJob {
+        std::size_t First = 0;
+        std::size_t Last = 0;
+        std::vector<char> Buffer;
+        std::size_t Used = 0;
     };
-
-    struct TShared {
-        std::mutex Lock;
-        std::condition_variable Changed;
-        std::size_t Ready = 0; // the batch in the helper's buffer, 0 while none
-        bool Stop = false;
-        std::exception_ptr Failure;
-    } shared;
-    std::vector<char> helperBuffer;
-    std::size_t helperUsed = 0;
-    std::jthread helper;
-    if (batches >= 4)
-        helper = TryToStartThread([&] {
-            try {
-                helperBuffer.resize(1024 * 1024);
-                for (std::size_t k = 1; k < batches; k += 2) {
-                    const std::size_t used =
-                        FormatLines(batchBegin(k), batchBegin(k + 1), version, helperBuffer, 0);
-                    std::unique_lock lock(shared.Lock);
-                    helperUsed = used;
-                    shared.Ready = k;
-                    shared.Changed.notify_all();
-                    shared.Changed.wait(lock, [&] { return shared.Ready == 0 || shared.Stop; });
-                    if (shared.Stop)
-                        return;
-                }
-            } catch (...) {
-                const std::lock_guard lock(shared.Lock);
-                shared.Failure = std::current_exception();
-                shared.Changed.notify_all();
-            }
-        });
-    // Whatever ends this function, the helper is told to stop before it is joined.
-    struct TStopper {
-        TShared& Shared;
-        std::jthread& Helper;
-        ~TStopper() {
-            {
-                const std::lock_guard lock(Shared.Lock);
-                Shared.Stop = true;
-            }
-            Shared.Changed.notify_all();
-            if (Helper.joinable())
-                Helper.join();
-        }
-    } stopper{shared, helper};
-
-    const std::size_t step = helper.joinable() ? 2 : 1;
-    std::size_t used = header.size();
-    for (std::size_t k = 0; k < batches; k += step) {
-        used = FormatLines(batchBegin(k), batchBegin(k + 1), version, buffer, used);
-        emit(buffer.data(), used);
-        used = 0;
-        if (step == 1 || k + 1 == batches)
-            continue;
-        std::unique_lock lock(shared.Lock);
-        shared.Changed.wait(lock, [&] { return shared.Ready == k + 1 || shared.Failure; });
-        if (shared.Failure)
-            std::rethrow_exception(shared.Failure);
-        lock.unlock();
-        emit(helperBuffer.data(), helperUsed);
-        lock.lock();
-        shared.Ready = 0;
-        shared.Changed.notify_all();
-    }
-    if (batches == 0)
-        emit(buffer.data(), used);
+    const std::size_t batches = (objects.size() + batch - 1) / batch;
+    std::size_t next = 0;
+    RunInOrder<TJob>(
+        batches >= 4 ? WorkerThreads() : 1,
+        [&](TJob& job) {
+            if (next == batches)
+                return false;
+            job.First = next * batch;
+            job.Last = std::min(job.First + batch, objects.size());
+            ++next;
+            return true;
+        },
+        [&](unsigned, TJob& job) {
+            if (job.Buffer.empty())
+                job.Buffer.resize(1024 * 1024);
+            job.Used = FormatLines(objects.data() + job.First, objects.data() + job.Last, version,
+                                   job.Buffer, 0);
+        },
+        [&](const TJob& job) { emit(job.Buffer.data(), job.Used); });
 }
 
 } // namespace

@@ -89,7 +89,7 @@ void TMainForm::BindWorldHandlers() {
 }
 
 bool TMainForm::ReadOtherDump(TPropdumpFile& Other, QString& Name) {
-    const QString Path = Platform().GetOpenFileName(this);
+    const QString Path = Platform().GetOpenFileName(this, FileDialogFolder());
     if (Path.isEmpty())
         return false;
     Name = QFileInfo(Path).fileName();

@@ -19,7 +19,7 @@
 //   uMainFormDrop.cpp    a file dropped on the window opens as Open opens it
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
 // the end of this header; the constructor calls them once every control and action exists.
-// Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
+// Action handlers are bound with ActionList1->SetHandler(action, ...) so that they run "as a
 // click" (enabled, not suspended) through the command wrapper; other events with connect(),
 // their handler wrapped in RunCommand (ui/Command.h) so that no error reaches the event loop.
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).

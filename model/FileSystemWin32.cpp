@@ -612,21 +612,36 @@ std::error_code CopyMetadata(const std::string& From, const TFile& To) {
     return CopySecurity(Wide, Handle(To));
 }
 
+namespace {
+
+// Whether a program holds the file open without letting others delete it.
+bool HeldUndeletable(const std::wstring& Path) {
+    const TOwnedHandle Probe(
+        ::CreateFileW(Path.c_str(), DELETE, ShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return NativeOf(Probe.get()) == NoFile && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+} // namespace
+
 std::error_code RenameOver(const std::string& From, const std::string& To) {
+    const std::wstring Source = WidePath(From);
     const std::wstring Target = WidePath(To);
-    if (::MoveFileExW(WidePath(From).c_str(), Target.c_str(),
+    if (::MoveFileExW(Source.c_str(), Target.c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
     const DWORD Code = ::GetLastError();
     if (Code != ERROR_ACCESS_DENIED)
         return ErrorFrom(Code);
-    // A file open in a program that does not let others delete it cannot be replaced, and
-    // Windows reports that as "access denied"; asking for delete access tells the two apart.
-    const TOwnedHandle Probe(
-        ::CreateFileW(Target.c_str(), DELETE, ShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-    return NativeOf(Probe.get()) == NoFile && ::GetLastError() == ERROR_SHARING_VIOLATION
-               ? ErrorFrom(ERROR_SHARING_VIOLATION)
-               : ErrorFrom(Code);
+    // Windows says "access denied" for a file that is open, whoever holds it. Held by a program
+    // that does not let it go, it cannot be replaced: the user is told so. Held only by those
+    // that let it be deleted (the tool's own reader of the file it rewrites), ReplaceFileW
+    // takes its place where MoveFileExW does not.
+    if (HeldUndeletable(Target))
+        return ErrorFrom(ERROR_SHARING_VIOLATION);
+    if (::ReplaceFileW(Target.c_str(), Source.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                       nullptr))
+        return {};
+    return ErrorFrom(Code);
 }
 
 void RemoveFile(const std::string& Path) {

@@ -8,10 +8,10 @@
 // alone, for comparison.
 #include "bench/Corpus.h"
 #include "bench/MostFrequent.h"
+#include "model/FileSystem.h"
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
 #include "ops/HeapBytes.h"
-#include "ops/PhysicalMemory.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
 
@@ -215,7 +215,7 @@ void BM_DeleteHalfOfFile(benchmark::State& State) {
         BulkEditStepBytes(TBulkEdit::ReplaceModel("tree.rwx", "x"), Document.Objects));
     const TMilliseconds TellTime = std::chrono::steady_clock::now() - Telling;
     const std::size_t Objects = Document.Objects.size();
-    TUndoHistory History(TUndoHistory::LimitFor(DocumentBytes, PhysicalMemoryBytes()));
+    TUndoHistory History(TUndoHistory::LimitFor(DocumentBytes, FileSystem::PhysicalMemoryBytes()));
     TDeletion Deletion(Document);
     for (std::size_t i = 1; i < Document.Objects.size(); i += 2)
         Deletion.Mark(static_cast<int>(i));

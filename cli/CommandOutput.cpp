@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <utility>
 
-#include <unistd.h>
-
 void WriteOut(std::string_view Text) {
     TProgress::EraseShown();
     if (!Text.empty())
@@ -103,13 +101,16 @@ void RefuseIrregularInPlace(const TInvocation& Invocation) {
 
 bool WriteResult(const TInvocation& Invocation,
                  const std::function<void(const TByteSink& Sink)>& Produce) {
-    TPosixFileWriter Writer;
-    if (Invocation.DryRun)
+    TSystemFileWriter Writer;
+    if (Invocation.DryRun) {
         Produce([](const char*, std::size_t) {});
-    else if (ToStandardOutput(Invocation))
-        Produce(
-            [&](const char* Data, std::size_t Size) { Writer.Write(STDOUT_FILENO, Data, Size); });
-    else
+    } else if (ToStandardOutput(Invocation)) {
+        std::error_code Error;
+        const FileSystem::TFile Out = FileSystem::OpenStandardOutput(Error);
+        if (Error)
+            ThrowFileError(Error, "Cannot write standard output");
+        Produce([&](const char* Data, std::size_t Size) { Writer.Write(Out, Data, Size); });
+    } else
         try {
             SaveFileAtomically(Invocation.Output.empty() ? Invocation.File : Invocation.Output,
                                Writer, Produce);

@@ -24,8 +24,6 @@
 #include <system_error>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
 // A result with nothing to hand on: the work is kept per thread.

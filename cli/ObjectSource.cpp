@@ -11,9 +11,6 @@
 #include <optional>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 namespace {
 
 // Big enough that handing a batch to another thread costs next to nothing, small enough that
@@ -35,8 +32,8 @@ void CutLines(std::string_view Text, std::vector<std::string_view>& Lines) {
 std::size_t LastLineBoundary(std::string_view Text, std::size_t From) {
     From = From > 0 ? From - 1 : 0; // a CR there may have been the last byte then
     const std::string_view New = Text.substr(From);
-    if (const void* Lf = ::memrchr(New.data(), '\n', New.size()))
-        return From + static_cast<std::size_t>(static_cast<const char*>(Lf) - New.data()) + 1;
+    if (const char* Lf = FileSystem::FindLastByte(New.data(), New.size(), '\n'))
+        return From + static_cast<std::size_t>(Lf - New.data()) + 1;
     for (std::size_t i = Text.size(); i-- > std::max<std::size_t>(From, 1);)
         if (Text[i - 1] == '\r')
             return i;
@@ -49,21 +46,30 @@ std::size_t LastLineStart(std::string_view Text) {
     return End == std::string_view::npos ? 0 : End + 1;
 }
 
-int OpenInput(const std::string& Path, const std::string& Name) {
-    const int Fd = Path == "-" ? ::dup(STDIN_FILENO) : ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (Fd < 0)
-        ThrowFileError(errno, "Cannot open file \"" + Name + "\"");
-    return Fd;
+std::string NameOf(const std::string& Path) {
+    return Path == "-" ? "(standard input)" : Path;
+}
+
+FileSystem::TFile OpenInput(const std::string& Path) {
+    if (Path != "-")
+        return OpenFile(Path);
+    std::error_code Error;
+    FileSystem::TFile File = FileSystem::OpenStandardInput(Error);
+    if (Error)
+        ThrowFileError(Error, "Cannot open file \"" + NameOf(Path) + "\"");
+    return File;
 }
 
 } // namespace
 
 TObjectSource::TObjectSource(const std::string& Path, int FileVersionGiven)
-    : DisplayName(Path == "-" ? "(standard input)" : Path), File(OpenInput(Path, DisplayName)),
-      FileVersion(FileVersionGiven) {
-    struct stat Info {};
-    if (::fstat(File.Get(), &Info) == 0 && S_ISREG(Info.st_mode))
-        Progress.SetTotal(static_cast<uint64_t>(Info.st_size));
+    : TObjectSource(OpenInput(Path), NameOf(Path), FileVersionGiven) {}
+
+TObjectSource::TObjectSource(FileSystem::TFile FileGiven, const std::string& Name,
+                             int FileVersionGiven)
+    : DisplayName(Name), File(std::move(FileGiven)), FileVersion(FileVersionGiven) {
+    if (const FileSystem::TFileIdentity Info = FileSystem::IdentifyFile(File); Info.Regular)
+        Progress.SetTotal(Info.Size);
     const std::string_view FirstLine = ReadFirstLine();
     if (FileVersion == 0) {
         TakeHeader(FirstLine);
@@ -102,7 +108,7 @@ bool TObjectSource::ReadMore(TReadBuffer& Into) {
         return false;
     const std::size_t Old = Into.Size();
     char* const Room = Into.Extend(ReadBlock);
-    const std::size_t Got = ReadFile(File.Get(), Room, ReadBlock, DisplayName);
+    const std::size_t Got = ReadFile(File, Room, ReadBlock, DisplayName);
     Into.Resize(Old + Got);
     BytesRead += Got;
     Progress.Update(BytesRead);
@@ -128,7 +134,7 @@ bool TObjectSource::OnlyNulBytesFollow(std::string_view Rest) {
         return false;
     const auto Buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
     for (;;) {
-        const std::size_t Got = ReadFile(File.Get(), Buffer.get(), ReadBlock, DisplayName);
+        const std::size_t Got = ReadFile(File, Buffer.get(), ReadBlock, DisplayName);
         if (Got == 0)
             return true;
         BytesRead += Got;

@@ -55,6 +55,8 @@ public:
     // missing header, a header where FileVersion says there is none, and an empty file;
     // std::system_error when the file cannot be read.
     TObjectSource(const std::string& Path, int FileVersion);
+    // The same for a file already open; Name is what messages call it.
+    TObjectSource(FileSystem::TFile File, const std::string& Name, int FileVersion);
 
     // "(standard input)" or the path, for messages.
     const std::string& Name() const { return DisplayName; }
@@ -75,7 +77,7 @@ private:
     void TakeHeader(std::string_view FirstLine);
 
     std::string DisplayName;
-    TFd File;
+    FileSystem::TFile File;
     int FileVersion = 0;
     uint64_t Header = 0;
     TReadBuffer Carry;           // the start of a line whose end has not been read yet

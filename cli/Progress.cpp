@@ -1,12 +1,13 @@
 #include "cli/Progress.h"
 
+#include "model/FileSystem.h"
+
 #include <cstdio>
 #include <string>
 
-#include <unistd.h>
-
 TProgress::TProgress(uint64_t Total)
-    : Total(Total), Enabled(::isatty(STDERR_FILENO) == 1), Start(TClock::now()) {
+    : Total(Total), Enabled(FileSystem::IsTerminal(FileSystem::TStandardStream::Error)),
+      Start(TClock::now()) {
     Current = this;
 }
 

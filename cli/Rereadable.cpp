@@ -1,22 +1,16 @@
 #include "cli/Rereadable.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-int UnnamedTemporaryFile() {
-    const char* const Folder = std::getenv("TMPDIR");
-    std::string Pattern = std::string(Folder && *Folder ? Folder : "/tmp") + "/propdump-XXXXXX";
-    const int Fd = ::mkstemp(Pattern.data());
-    if (Fd < 0)
-        ThrowFileError(errno, "Cannot keep a copy of standard input in \"" + Pattern + "\"");
-    ::unlink(Pattern.c_str());
-    return Fd;
+FileSystem::TFile UnnamedTemporaryFile() {
+    std::string Where;
+    std::error_code Error;
+    FileSystem::TFile File = FileSystem::CreateUnnamedTemporary(Where, Error);
+    if (Error)
+        ThrowFileError(Error, "Cannot keep a copy of standard input in \"" + Where + "\"");
+    return File;
 }
 
 } // namespace
@@ -24,27 +18,33 @@ int UnnamedTemporaryFile() {
 TRereadable::TRereadable(const std::string& PathGiven, int FileVersionGiven)
     : Path(PathGiven), DisplayName(PathGiven == "-" ? "(standard input)" : PathGiven),
       GivenVersion(FileVersionGiven), FileVersion(FileVersionGiven),
-      Copy(PathGiven == "-" ? UnnamedTemporaryFile() : -1) {
+      Copy(PathGiven == "-" ? UnnamedTemporaryFile() : FileSystem::TFile()) {
     TObjectSource Source(PathGiven, FileVersionGiven);
     FileVersion = Source.Version();
     if (PathGiven != "-")
         return;
-    TPosixFileWriter Writer;
+    TSystemFileWriter Writer;
     TBatch Batch;
     while (Source.Next(Batch))
-        Writer.Write(Copy.Get(), Batch.Text.View().data(), Batch.Text.Size());
-    // Read again through its descriptor, the only way left to it.
-    Path = "/dev/fd/" + std::to_string(Copy.Get());
+        Writer.Write(Copy, Batch.Text.View().data(), Batch.Text.Size());
 }
 
 std::unique_ptr<TObjectSource> TRereadable::Open() const {
-    // The copy of standard input starts with the header line when it had one.
-    return std::make_unique<TObjectSource>(Path, GivenVersion);
+    if (!Copy.IsOpen())
+        return std::make_unique<TObjectSource>(Path, GivenVersion);
+    // Read again through its handle, the only way left to it; the copy of standard input starts
+    // with the header line when it had one.
+    std::error_code Error;
+    FileSystem::TFile Again = FileSystem::Reopen(Copy, Error);
+    if (Error)
+        ThrowFileError(Error, "Cannot read the copy of standard input");
+    return std::make_unique<TObjectSource>(std::move(Again), DisplayName, GivenVersion);
 }
 
 uint64_t TRereadable::Size() const {
-    struct stat Info {};
-    if (::stat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode))
+    const FileSystem::TFileIdentity Info =
+        Copy.IsOpen() ? FileSystem::IdentifyFile(Copy) : FileSystem::IdentifyFile(Path);
+    if (!Info.Exists || !Info.Regular)
         return std::numeric_limits<uint64_t>::max();
-    return static_cast<uint64_t>(Info.st_size);
+    return Info.Size;
 }

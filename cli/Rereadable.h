@@ -44,5 +44,5 @@ private:
     std::string DisplayName;
     int GivenVersion;
     int FileVersion;
-    TFd Copy;
+    FileSystem::TFile Copy;
 };

@@ -3,74 +3,53 @@
 // File access shared by the document and the command-line tool: reading in large blocks, and
 // replacing a file only once its new content is complete on disk.
 
-#include <cerrno>
+#include "model/FileSystem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
-
-#include <unistd.h>
 
 // Where a save writes its bytes; tests inject one that fails part-way.
 class TFileWriter {
 public:
     virtual ~TFileWriter() = default;
     // Writes all of Data or throws std::system_error.
-    virtual void Write(int Fd, const char* Data, std::size_t Size) = 0;
+    virtual void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) = 0;
 };
 
-class TFd {
-public:
-    explicit TFd(int fd = -1) : Fd(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    int Get() const { return Fd; }
-    // Closes now so that the caller sees the error a late write-back may report.
-    int Close() {
-        const int fd = std::exchange(Fd, -1);
-        return fd >= 0 ? ::close(fd) : 0;
-    }
-
-private:
-    int Fd;
-};
-
-[[noreturn]] void ThrowFileError(int error, const std::string& what);
+[[noreturn]] void ThrowFileError(std::error_code Error, const std::string& What);
+[[noreturn]] void ThrowFileError(int Error, const std::string& What);
 
 constexpr std::size_t ReadBlock = 256 * 1024;
 
 // Reads up to Size bytes into Buffer; 0 at the end of the file. Errors name the file Name.
-std::size_t ReadFile(int Fd, char* Buffer, std::size_t Size, const std::string& Name);
+std::size_t ReadFile(const FileSystem::TFile& File, char* Buffer, std::size_t Size,
+                     const std::string& Name);
+// The same at Offset, leaving the read position alone.
+std::size_t ReadFileAt(const FileSystem::TFile& File, uint64_t Offset, char* Buffer,
+                       std::size_t Size, const std::string& Name);
+// Opens Path for reading; errors name it.
+FileSystem::TFile OpenFile(const std::string& Path);
 
 // Hands the file's bytes over block by block; false from onChunk stops the reading.
-template <class F> void ReadBlocks(int fd, const std::string& path, char* buffer, F&& onChunk) {
-    for (std::size_t n; (n = ReadFile(fd, buffer, ReadBlock, path)) != 0;)
-        if (!onChunk(std::string_view(buffer, n)))
+template <class F>
+void ReadBlocks(const FileSystem::TFile& File, const std::string& Path, char* Buffer, F&& onChunk) {
+    for (std::size_t n; (n = ReadFile(File, Buffer, ReadBlock, Path)) != 0;)
+        if (!onChunk(std::string_view(Buffer, n)))
             return;
 }
 
-class TPosixFileWriter : public TFileWriter {
+class TSystemFileWriter : public TFileWriter {
 public:
-    void Write(int Fd, const char* Data, std::size_t Size) override;
+    void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) override;
 };
 
-// What a path names, symbolic links followed.
-struct TFileIdentity {
-    bool Exists = false;
-    bool Regular = false; // a plain file, not a folder, device or pipe
-    uint64_t Device = 0;
-    uint64_t Inode = 0;
-    bool SameFileAs(const TFileIdentity& Other) const {
-        return Exists && Other.Exists && Device == Other.Device && Inode == Other.Inode;
-    }
-};
-TFileIdentity IdentifyFile(const std::string& Path);
+using FileSystem::IdentifyFile;
+using FileSystem::TFileIdentity;
 
 // Receives the bytes of a new file piece by piece, in order.
 using TByteSink = std::function<void(const char* Data, std::size_t Size)>;

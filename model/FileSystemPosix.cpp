@@ -199,8 +199,8 @@ TFile CreateTemporaryBeside(const std::string& Target, bool Private, std::string
         std::string Path = Folder + ".pdtmp-";
         for (uint64_t Bits = State >> 16, i = 0; i < 6; ++i, Bits /= 36)
             Path += Alphabet[Bits % 36];
-        const int Descriptor = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                      Private ? 0600 : 0666);
+        const int Descriptor =
+            ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, Private ? 0600 : 0666);
         if (Descriptor >= 0) {
             TemporaryPath = std::move(Path);
             Error.clear();
@@ -476,12 +476,14 @@ std::size_t PhysicalMemoryBytes() {
 
 namespace {
 
-// The whole pages of [Begin, Begin + Size), rounded outwards: the pages at either end may also
-// hold some of the allocator's own bookkeeping, whose contents the advice leaves alone.
+// The whole pages inside [Begin, Begin + Size): the pages at either end may also hold some of
+// the allocator's own bookkeeping, which is better left as it is.
 std::pair<uintptr_t, uintptr_t> PagesOf(void* Begin, std::size_t Size) {
     const auto Page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
     const auto First = reinterpret_cast<uintptr_t>(Begin);
-    return {First & ~(Page - 1), (First + Size + Page - 1) & ~(Page - 1)};
+    const uintptr_t Inner = (First + Page - 1) & ~(Page - 1);
+    const uintptr_t End = (First + Size) & ~(Page - 1);
+    return {Inner, std::max(Inner, End)};
 }
 
 } // namespace

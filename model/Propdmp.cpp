@@ -24,11 +24,6 @@
 #include <thread>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr char LineFormatMessage[] = "Line format not understood";
@@ -398,21 +393,16 @@ private:
 class TFileSource {
 public:
     static constexpr bool NeedsBuffer = true;
-    TFileSource(int fd, const std::string& path, uint64_t size) : Fd(fd), Path(path), Bytes(size) {}
+    TFileSource(const FileSystem::TFile& file, const std::string& path, uint64_t size)
+        : File(file), Path(path), Bytes(size) {}
     uint64_t Size() const { return Bytes; }
     std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
         const auto size = static_cast<std::size_t>(std::min<uint64_t>(most, ReadBlock));
-        for (;;) {
-            const ssize_t n = ::pread(Fd, buffer, size, static_cast<off_t>(offset));
-            if (n >= 0)
-                return {buffer, static_cast<std::size_t>(n)};
-            if (errno != EINTR)
-                ThrowFileError(errno, "Cannot read file \"" + Path + "\"");
-        }
+        return {buffer, ReadFileAt(File, offset, buffer, size, Path)};
     }
 
 private:
-    int Fd;
+    const FileSystem::TFile& File;
     const std::string& Path;
     uint64_t Bytes; // as the file system told before reading; a guide for splitting only
 };
@@ -592,24 +582,14 @@ void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int 
 void PrepareObjects(std::vector<TPropObject>& objects, std::size_t count, bool together) {
     objects.reserve(count);
     std::jthread helper;
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
     const std::size_t bytes = count * sizeof(TPropObject);
     if (bytes >= 2 * 1024 * 1024) {
-        const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-        const auto begin = reinterpret_cast<uintptr_t>(objects.data());
-        // Rounded outwards: the pages at either end may also hold some of the allocator's own
-        // bookkeeping, whose contents the advice leaves alone.
-        const uintptr_t first = begin & ~(page - 1);
-        const uintptr_t last = (begin + bytes + page - 1) & ~(page - 1);
-        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-        const uintptr_t middle = (begin + bytes / 2) & ~(page - 1);
+        FileSystem::AdviseLargeAllocation(objects.data(), bytes);
+        char* const middle = reinterpret_cast<char*>(objects.data()) + bytes / 2;
         if (together)
-            helper = TryToStartThread([=] {
-                (void)::madvise(reinterpret_cast<void*>(middle), last - middle,
-                                MADV_POPULATE_WRITE);
-            });
+            helper = TryToStartThread(
+                [=] { FileSystem::PrefaultForWriting(middle, bytes - bytes / 2); });
     }
-#endif
     objects.resize(count);
 }
 
@@ -890,31 +870,27 @@ void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Pa
 }
 
 void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
-    TFd fd(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0)
-        ThrowFileError(errno, "Cannot open file \"" + Path + "\"");
-    if (::lseek(fd.Get(), 0, SEEK_SET) != 0) {
+    const FileSystem::TFile file = OpenFile(Path);
+    if (!FileSystem::Rewind(file)) {
         // A pipe or the like can be read only once: take it whole.
         std::string bytes;
         auto buffer = std::make_unique<char[]>(ReadBlock);
-        ReadBlocks(fd.Get(), Path, buffer.get(), [&](std::string_view chunk) {
+        ReadBlocks(file, Path, buffer.get(), [&](std::string_view chunk) {
             bytes.append(chunk);
             return true;
         });
         LoadFromMemory(bytes, Path, Version);
         return;
     }
-    struct stat status {};
-    const bool regular = ::fstat(fd.Get(), &status) == 0 && S_ISREG(status.st_mode);
-    TLoaded loaded = LoadDocument(
-        TFileSource(fd.Get(), Path, regular ? static_cast<uint64_t>(status.st_size) : 0), Version);
+    const FileSystem::TFileIdentity status = FileSystem::IdentifyFile(file);
+    TLoaded loaded = LoadDocument(TFileSource(file, Path, status.Size), Version);
     Objects = std::move(loaded.Objects);
     FileName = Path;
     this->Version = loaded.Version;
 }
 
 void TPropdumpFile::Save() {
-    TPosixFileWriter writer;
+    TSystemFileWriter writer;
     Save(writer);
 }
 

@@ -1,14 +1,11 @@
 #include "ops/Comparison.h"
 
+#include "model/FileSystem.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
-
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -45,18 +42,10 @@ private:
 
 // Every look-up lands somewhere else in the table: with 2 MB pages the address translations of a
 // table of tens of megabytes stay cached, and the fetches ahead of time are not held up by them.
-void AdviseHugePages([[maybe_unused]] void* Start, [[maybe_unused]] std::size_t Bytes) {
-#if defined(MADV_HUGEPAGE)
+void AdviseHugePages(void* Start, std::size_t Bytes) {
     constexpr std::size_t Huge = 2 * 1024 * 1024;
-    if (Bytes < 2 * Huge)
-        return;
-    const auto Page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto Begin = reinterpret_cast<uintptr_t>(Start);
-    // Inwards: the pages at either end may hold the allocator's own bookkeeping.
-    const uintptr_t First = (Begin + Page - 1) & ~(Page - 1);
-    const uintptr_t Last = (Begin + Bytes) & ~(Page - 1);
-    (void)::madvise(reinterpret_cast<void*>(First), Last - First, MADV_HUGEPAGE);
-#endif
+    if (Bytes >= 2 * Huge)
+        FileSystem::AdviseLargeAllocation(Start, Bytes);
 }
 
 uint64_t Pack(int32_t A, int32_t B) {

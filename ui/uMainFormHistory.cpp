@@ -5,8 +5,8 @@
 
 #include "ui/uMainForm.h"
 
+#include "model/FileSystem.h"
 #include "ops/HeapBytes.h"
-#include "ops/PhysicalMemory.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -168,7 +168,8 @@ TMainForm::TRecording TMainForm::AskRecording(std::size_t StepBytes) {
 
 void TMainForm::ClearHistory() {
     UndoHistory.Clear();
-    UndoHistory.SetLimit(TUndoHistory::LimitFor(HeapBytesOf(Propdump), PhysicalMemoryBytes()));
+    UndoHistory.SetLimit(
+        TUndoHistory::LimitFor(HeapBytesOf(Propdump), FileSystem::PhysicalMemoryBytes()));
     ShowHistory();
 }
 

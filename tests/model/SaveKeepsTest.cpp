@@ -218,14 +218,14 @@ TEST(SaveKeeps, EndingSignalWaitsForAnInPlaceWrite) {
     class TSignallingWriter : public TFileWriter {
     public:
         explicit TSignallingWriter(int signal) : Signal(signal) {}
-        void Write(int Fd, const char* Data, std::size_t Size) override {
+        void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) override {
             const std::size_t half = Size / 2;
-            Plain.Write(Fd, Data, half);
+            Plain.Write(File, Data, half);
             ::raise(Signal);
-            Plain.Write(Fd, Data + half, Size - half);
+            Plain.Write(File, Data + half, Size - half);
         }
         int Signal;
-        TPosixFileWriter Plain;
+        TSystemFileWriter Plain;
     };
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);

@@ -85,10 +85,10 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 class TFailingWriter : public TFileWriter {
 public:
     explicit TFailingWriter(std::size_t limit, int error = ENOSPC) : Limit(limit), Error(error) {}
-    void Write(int Fd, const char* Data, std::size_t Size) override {
+    void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) override {
         const std::size_t n = std::min(Size, Limit - Written);
-        if (n > 0 && ::write(Fd, Data, n) != static_cast<ssize_t>(n))
-            throw std::system_error(errno, std::generic_category(), "write");
+        if (const std::error_code error = FileSystem::Write(File, Data, n))
+            throw std::system_error(error, "write");
         Written += n;
         if (n < Size)
             throw std::system_error(Error, std::generic_category(), "write");

@@ -1,10 +1,10 @@
 // Undo and redo give back the whole document exactly, and the history keeps its order and its
 // memory bound.
 
+#include "model/FileSystem.h"
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
 #include "ops/HeapBytes.h"
-#include "ops/PhysicalMemory.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
 #include "ops/WorldEdit.h"
@@ -353,5 +353,5 @@ TEST(UndoHistory, TheLimitFollowsTheDocumentAndTheMachine) {
     EXPECT_EQ(TUndoHistory::LimitFor(1 * MiB, 0), 512 * MiB);
     EXPECT_EQ(TUndoHistory::LimitFor(2048 * MiB, 24576 * MiB), 2048 * MiB);
     EXPECT_EQ(TUndoHistory::LimitFor(2048 * MiB, 4096 * MiB), 1024 * MiB);
-    EXPECT_GT(PhysicalMemoryBytes(), 0u);
+    EXPECT_GT(FileSystem::PhysicalMemoryBytes(), 0u);
 }

@@ -116,41 +116,57 @@ bool IsSeparator(wchar_t Character) {
     return Character == L'\\' || Character == L'/';
 }
 
+std::wstring FullPath(const std::wstring& Path) {
+    std::wstring Full(::GetFullPathNameW(Path.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD Length =
+        ::GetFullPathNameW(Path.c_str(), static_cast<DWORD>(Full.size()), Full.data(), nullptr);
+    if (Length == 0 || Length >= Full.size())
+        return Path;
+    Full.resize(Length);
+    return Full;
+}
+
 // Windows takes paths of more than 260 characters only whole and marked "\\?\", a form that
 // knows no "/", "." or "..": long paths are made full first.
 std::wstring WidePath(const std::string& Path) {
     std::wstring Wide = Utf16(Path);
     if (Wide.size() < MAX_PATH - 20 || Wide.starts_with(L"\\\\?\\"))
         return Wide;
-    std::wstring Full(::GetFullPathNameW(Wide.c_str(), 0, nullptr, nullptr), L'\0');
-    const DWORD Length =
-        ::GetFullPathNameW(Wide.c_str(), static_cast<DWORD>(Full.size()), Full.data(), nullptr);
-    if (Length == 0 || Length >= Full.size())
-        return Wide;
-    Full.resize(Length);
+    const std::wstring Full = FullPath(Wide);
     if (Full.size() > 2 && IsSeparator(Full[0]) && IsSeparator(Full[1]))
         return L"\\\\?\\UNC\\" + Full.substr(2);
     return L"\\\\?\\" + Full;
 }
 
-bool IsFolder(const std::string& Path) {
-    const DWORD Attributes = ::GetFileAttributesW(WidePath(Path).c_str());
-    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// Opening a folder as a file is refused as "access denied"; other systems say what it is.
-std::error_code OpenError(const std::string& Path) {
-    const DWORD Code = ::GetLastError();
-    if (Code == ERROR_ACCESS_DENIED && IsFolder(Path))
-        return std::make_error_code(std::errc::is_a_directory);
+// Windows' errors for a path say less than other systems' do: "access denied" for a folder
+// opened as a file, "path not found" where a part of the path is a file. The user is told what
+// other systems tell.
+std::error_code PathError(const std::wstring& Path, DWORD Code) {
+    if (Code == ERROR_ACCESS_DENIED) {
+        const DWORD Attributes = ::GetFileAttributesW(Path.c_str());
+        if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (Code == ERROR_PATH_NOT_FOUND || Code == ERROR_DIRECTORY)
+        for (std::size_t End = Path.find_last_of(L"\\/"); End != std::wstring::npos && End > 0;
+             End = Path.find_last_of(L"\\/", End - 1)) {
+            const DWORD Attributes = ::GetFileAttributesW(Path.substr(0, End).c_str());
+            if (Attributes == INVALID_FILE_ATTRIBUTES)
+                continue;
+            if ((Attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return std::make_error_code(std::errc::not_a_directory);
+            break;
+        }
     return ErrorFrom(Code);
 }
 
 TFile Opened(HANDLE Handle, const std::string& Path, std::error_code& Error) {
-    if (NativeOf(Handle) == NoFile)
-        Error = OpenError(Path);
-    else
+    if (NativeOf(Handle) == NoFile) {
+        const DWORD Code = ::GetLastError();
+        Error = PathError(WidePath(Path), Code);
+    } else {
         Error.clear();
+    }
     return TFile(NativeOf(Handle));
 }
 
@@ -341,7 +357,7 @@ TSaveTarget ResolveSaveTarget(const std::string& Path, std::error_code& Error) {
     if (Attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD Code = ::GetLastError();
         if (Code != ERROR_FILE_NOT_FOUND && Code != ERROR_PATH_NOT_FOUND)
-            Error = ErrorFrom(Code);
+            Error = PathError(WidePath(Path), Code);
         return Target;
     }
     const TOwnedHandle Looked(OpenToLookAt(Path));
@@ -467,8 +483,8 @@ TFile CreateNew(const std::wstring& Folder, std::wstring_view Prefix, DWORD Flag
             Error.clear();
             return TFile(NativeOf(Created));
         }
-        if (::GetLastError() != ERROR_FILE_EXISTS) {
-            Error = LastError();
+        if (const DWORD Code = ::GetLastError(); Code != ERROR_FILE_EXISTS) {
+            Error = PathError(Path, Code);
             return {};
         }
     }
@@ -638,8 +654,9 @@ std::error_code RenameOver(const std::string& From, const std::string& To) {
     // takes its place where MoveFileExW does not.
     if (HeldUndeletable(Target))
         return ErrorFrom(ERROR_SHARING_VIOLATION);
-    if (::ReplaceFileW(Target.c_str(), Source.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
-                       nullptr))
+    // It takes no path relative to the current folder.
+    if (::ReplaceFileW(FullPath(Target).c_str(), FullPath(Source).c_str(), nullptr,
+                       REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
         return {};
     return ErrorFrom(Code);
 }

@@ -437,8 +437,9 @@ TEST(PropdumpToolFiles, RewriteKeepsWindowsAttributesAndNames) {
         EXPECT_EQ(ReadBytes(File), Normalized);
         EXPECT_EQ(::GetFileAttributesW(Utf16(File).c_str()) & Attributes, Attributes);
         EXPECT_EQ(Stamp(File).Inode == Before, Linked);
-        if (Linked)
+        if (Linked) {
             EXPECT_EQ(ReadBytes(Dir / "g.pd"), Normalized);
+        }
         EXPECT_EQ(Dir.Entries().size(), Linked ? 2u : 1u);
     }
 #endif

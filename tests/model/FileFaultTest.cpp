@@ -3,8 +3,10 @@
 // are gone or are folders, a line of 100 MB and a file of ten million lines.
 
 #include "model/Propdmp.h"
-#include "tests/model/ChildUser.h"
 #include "tests/model/ScratchFiles.h"
+#ifndef _WIN32
+#include "tests/model/ChildUser.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -24,11 +26,13 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -46,6 +50,7 @@ constexpr bool UnderAddressSanitizer = false;
 constexpr bool UnderAddressSanitizer = false;
 #endif
 
+#ifndef _WIN32
 // Saves Doc and sorts the outcome: the file error with Error whose message names the file.
 int SaveExpectingError(TPropdumpFile& Doc, int Error) {
     try {
@@ -58,6 +63,7 @@ int SaveExpectingError(TPropdumpFile& Doc, int Error) {
                                                                              : FailedAsExpected;
     }
 }
+#endif
 
 TPropdumpFile Document(int Objects, int Version, const std::string& FileName) {
     TPropdumpFile doc;
@@ -87,6 +93,9 @@ std::string SavedBytes(TPropdumpFile Doc, const std::string& Path) {
 } // namespace
 
 TEST(FileFault, SaveWithoutWritePermission) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX folder and file permissions, checked as another user";
+#else
     TScratchDir dir;
     WriteBytes(dir / "f", "old contents");
     WriteBytes(dir / "readonly", "old contents");
@@ -134,6 +143,7 @@ TEST(FileFault, SaveWithoutWritePermission) {
               FailedAsExpected);
     EXPECT_EQ(ReadBytes(dir / "readonly"), "old contents");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"f", "readonly"}));
+#endif
 }
 
 TEST(FileFault, SaveToAPlaceThatCannotHoldAFile) {
@@ -173,7 +183,11 @@ TEST(FileFault, WriteFailingPartWayLeavesNoFileBehind) {
     const std::size_t full = SavedBytes(doc, dir / "reference").size();
     fs::remove(dir / "reference");
     for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, full / 2, full - 1}) {
+#ifdef EDQUOT
         for (const int error : {EIO, ENOSPC, EDQUOT}) {
+#else
+        for (const int error : {EIO, ENOSPC}) {
+#endif
             TFailingWriter writer(limit, error);
             try {
                 doc.Save(writer);
@@ -190,6 +204,9 @@ TEST(FileFault, WriteFailingPartWayLeavesNoFileBehind) {
 }
 
 TEST(FileFault, SaveKilledAtAnyMomentLeavesOldOrNewFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a saving process killed at random moments is forked and sent SIGKILL";
+#else
     TScratchDir dir;
     fs::create_directory(dir / "reference");
     const std::string oldBytes = SavedBytes(Document(1000, 4, ""), dir / "reference/old");
@@ -241,6 +258,7 @@ TEST(FileFault, SaveKilledAtAnyMomentLeavesOldOrNewFile) {
     std::cout << "killed saves: " << oldKept << " kept the old file, " << newWritten
               << " left the new one, " << temporariesLeft << " left a temporary file (seed " << seed
               << ")\n";
+#endif
 }
 
 TEST(FileFault, LoadingWhatIsNotAReadableFileChangesNothing) {
@@ -277,6 +295,7 @@ TEST(FileFault, LoadingWhatIsNotAReadableFileChangesNothing) {
         EXPECT_EQ(doc.Version, 2);
     }
 
+#ifndef _WIN32 // a file the user may not read: POSIX permissions, another user
     GiveToChildUser(dir, {"secret"});
     EXPECT_EQ(RunAsChildUser([&] {
                   try {
@@ -289,6 +308,7 @@ TEST(FileFault, LoadingWhatIsNotAReadableFileChangesNothing) {
                   }
               }),
               FailedAsExpected);
+#endif
 }
 
 TEST(FileFault, LineOfAHundredMegabytes) {
@@ -339,6 +359,9 @@ TEST(FileFault, FileOfBlankLinesFailsAtItsFirstLineWithoutExhaustingMemory) {
 }
 
 TEST(FileFault, TenMillionShortLinesInProportionateMemory) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the peak memory is measured in a forked child with getrusage";
+#else
     if (UnderAddressSanitizer)
         GTEST_SKIP() << "ten million objects take minutes under AddressSanitizer; the normal build "
                         "runs this";
@@ -397,4 +420,5 @@ TEST(FileFault, TenMillionShortLinesInProportionateMemory) {
               << figures[3] << " ms, peak memory grew by " << grownKiB / 1024 << " MiB for "
               << objectsKiB / 1024 << " MiB of objects\n";
     EXPECT_LT(grownKiB, objectsKiB * 5 / 4 + 64 * 1024);
+#endif
 }

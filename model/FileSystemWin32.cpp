@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 #include <limits>
 #include <memory>
@@ -758,16 +759,35 @@ bool IsTerminal(TStandardStream Stream) {
                                          : Stream == TStandardStream::Output ? STD_OUTPUT_HANDLE
                                                                              : STD_ERROR_HANDLE);
     DWORD Mode = 0;
-    return ::GetFileType(Handle) == FILE_TYPE_CHAR && ::GetConsoleMode(Handle, &Mode);
+    if (::GetFileType(Handle) != FILE_TYPE_CHAR || !::GetConsoleMode(Handle, &Mode))
+        return false;
+    // What the tool draws on a terminal is made of escape sequences, which a Windows console
+    // follows only when asked to (Windows 10 on); one that cannot is no terminal to draw on.
+    return Stream == TStandardStream::Input || (Mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           ::SetConsoleMode(Handle, Mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
+namespace {
+
+UINT ConsoleCodePage = 0;
+
+void RestoreConsoleCodePage() {
+    ::SetConsoleOutputCP(ConsoleCodePage);
+}
+
+} // namespace
+
 // Text mode would write "\r\n" for every "\n": the tool's output and messages are to be the
-// same bytes on every system.
+// same bytes on every system. Those bytes are UTF-8, so a console shows them as UTF-8 while the
+// tool runs, and goes back to its own code page afterwards.
 void UseBinaryStandardOutput() {
     std::fflush(stdout);
     std::fflush(stderr);
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
+    ConsoleCodePage = ::GetConsoleOutputCP();
+    if (ConsoleCodePage != 0 && ConsoleCodePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(&RestoreConsoleCodePage);
 }
 
 std::size_t PhysicalMemoryBytes() {

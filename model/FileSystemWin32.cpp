@@ -472,13 +472,16 @@ private:
 TFile CreateNew(const std::wstring& Folder, std::wstring_view Prefix, DWORD Flags, bool Private,
                 std::string& CreatedPath, std::error_code& Error) {
     TOwnerOnly OwnerOnly;
+    SECURITY_ATTRIBUTES* const Security = Private ? OwnerOnly.Get() : nullptr;
+    // A private file is to get the old file's permissions and owner later, which takes
+    // WRITE_DAC and WRITE_OWNER; its own access list grants them. A folder's inherited list may
+    // not, so no other file asks for them.
+    const DWORD Access = GENERIC_READ | GENERIC_WRITE | DELETE |
+                         (Security ? WRITE_DAC | WRITE_OWNER : 0);
     for (int Attempt = 0; Attempt < 100; ++Attempt) {
         const std::wstring Path = Folder + RandomName(Prefix);
-        // WRITE_DAC and WRITE_OWNER: the old file's permissions and owner are given to it later.
-        const HANDLE Created = ::CreateFileW(
-            WidePath(Utf8(Path)).c_str(),
-            GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER, ShareAll,
-            Private ? OwnerOnly.Get() : nullptr, CREATE_NEW, Flags, nullptr);
+        const HANDLE Created = ::CreateFileW(WidePath(Utf8(Path)).c_str(), Access, ShareAll,
+                                             Security, CREATE_NEW, Flags, nullptr);
         if (NativeOf(Created) != NoFile) {
             CreatedPath = Utf8(Path);
             Error.clear();

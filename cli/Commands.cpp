@@ -98,15 +98,32 @@ int RunSearch(const TInvocation& Invocation) {
     uint64_t Found = 0;
     if (Mode == TSearchOutput::Csv)
         WriteOut(CsvHeader());
-    const unsigned Parts = Finder.PartsNeeded() | (Mode == TSearchOutput::Rows    ? lpModel
-                                                   : Mode == TSearchOutput::Count ? 0u
-                                                                                  : lpAllParts);
+    // Most lines are not found: only the parts the test needs are taken from every line, the
+    // rest only from the lines that go to the output.
+    const unsigned TestParts = Finder.PartsNeeded();
+    const unsigned OutputParts = Mode == TSearchOutput::Rows    ? lpModel
+                                 : Mode == TSearchOutput::Count ? 0u
+                                                                : lpAllParts;
+    // A search for owners passes over the lines of other owners after a check that they are
+    // readable, a fraction of the cost of parsing them; a bad line is parsed and named as ever.
+    // The lines that are parsed then are mostly found ones: they are taken whole at once.
+    const bool ByOwner = Finder.LooksAtOwner();
+    const int Version = Source.Version();
+    const unsigned ParseParts = ByOwner ? TestParts | OutputParts : TestParts;
     StreamObjects<TFound>(
-        Source, Parts,
-        [&](unsigned, const TPropObject& Object, uint64_t Index, TFound& Result) {
+        Source, ParseParts,
+        [&](std::string_view Line) {
+            if (!ByOwner)
+                return false;
+            const std::optional<int32_t> Owner = ReadableLineOwner(Version, Line);
+            return Owner && Finder.RulesOutOwner(*Owner);
+        },
+        [&](unsigned, TPropObject& Object, uint64_t Index, TFound& Result, std::string_view Line) {
             if (!Finder.Finds(Object))
                 return;
             ++Result.Count;
+            if ((OutputParts & ~ParseParts) != 0)
+                Object.ParseLine(Version, Line, OutputParts | TestParts);
             if (Mode == TSearchOutput::Rows) {
                 AppendRow(Result.Out, Index, Object);
                 Result.Out += '\n';

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 // What one worker thread keeps for itself, on cache lines of its own: two threads writing to
@@ -17,12 +18,14 @@
 template <class T> struct alignas(64) TPerWorker { T Value; };
 
 // Parses every object line of Batch into Object, taking the texts and data named by Parts
-// (TLinePart), and calls OnObject(Object, Index) with its 0-based position in the document. A
+// (TLinePart), and calls OnObject(Object, Index, Line) with its 0-based position in the document. A
 // line that does not parse, or holds a NUL byte the file cannot be read past, goes to
-// OnBadLine(Line, Message) with its 1-based line number.
-template <class TOnObject, class TOnBadLine>
+// OnBadLine(Line, Message) with its 1-based line number. A line for which PassOver(Line) is true
+// is skipped: it is known to be readable and of no interest.
+template <class TPassOver, class TOnObject, class TOnBadLine>
 void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsigned Parts,
-                   TPropObject& Object, TOnObject&& OnObject, TOnBadLine&& OnBadLine) {
+                   TPropObject& Object, TPassOver&& PassOver, TOnObject&& OnObject,
+                   TOnBadLine&& OnBadLine) {
     uint64_t Line = Batch.FirstLine;
     uint64_t Index = Batch.FirstObject;
     for (std::size_t i = 0; i < Batch.Lines.size(); ++i) {
@@ -35,6 +38,10 @@ void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsig
             ++Index;
             continue;
         }
+        if (PassOver(Text)) {
+            ++Index;
+            continue;
+        }
         try {
             Object.ParseLine(Version, Text, Parts);
         } catch (const EPropdumpError& Error) {
@@ -42,17 +49,18 @@ void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsig
             ++Index;
             continue;
         }
-        OnObject(Object, Index++);
+        OnObject(Object, Index++, Text);
     }
 }
 
 // Runs OnObject(Worker, Object, Index, Result) for every object (with the parts named by Parts) and
 // OnBadLine(Line, Message, Result) for every line that does not parse, on the worker threads, a
 // batch at a time; each batch's Result (cleared first with its Clear()) goes to Consume(Batch,
-// Result) in file order.
-template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
-void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
-                   TOnBadLine&& OnBadLine, TConsume&& Consume) {
+// Result) in file order. An OnObject that also takes the object's Line can parse more of it
+// once it knows it needs the rest.
+template <class TResult, class TPassOver, class TOnObject, class TOnBadLine, class TConsume>
+void StreamObjects(TObjectSource& Source, unsigned Parts, TPassOver&& PassOver,
+                   TOnObject&& OnObject, TOnBadLine&& OnBadLine, TConsume&& Consume) {
     const unsigned Threads = WorkerThreads();
     std::vector<TPerWorker<TPropObject>> Objects(Threads);
     RunBatches<TResult>(
@@ -61,12 +69,24 @@ void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
             Result.Clear();
             ForEachObject(
                 Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker].Value,
-                [&](TPropObject& Object, uint64_t Index) {
-                    OnObject(Worker, Object, Index, Result);
+                PassOver,
+                [&](TPropObject& Object, uint64_t Index, std::string_view Line) {
+                    if constexpr (std::is_invocable_v<TOnObject&, unsigned, TPropObject&, uint64_t,
+                                                      TResult&, std::string_view>)
+                        OnObject(Worker, Object, Index, Result, Line);
+                    else
+                        OnObject(Worker, Object, Index, Result);
                 },
                 [&](uint64_t Line, const char* Message) { OnBadLine(Line, Message, Result); });
         },
         Consume);
+}
+
+template <class TResult, class TOnObject, class TOnBadLine, class TConsume>
+void StreamObjects(TObjectSource& Source, unsigned Parts, TOnObject&& OnObject,
+                   TOnBadLine&& OnBadLine, TConsume&& Consume) {
+    StreamObjects<TResult>(
+        Source, Parts, [](std::string_view) { return false; }, OnObject, OnBadLine, Consume);
 }
 
 // For the commands that cannot go on past a bad line: the first one ends the run.

@@ -72,6 +72,11 @@ public:
 std::string EscapeLineBreaks(std::string_view Source);
 void UnescapeLineBreaks(std::string& Text);
 
+// The owner of Line when ParseLine(Version, Line) would take it, nullopt when it would refuse
+// it: the whole line is checked, but for a fraction of what parsing it costs, so that a reader
+// looking for some owners only parses the lines of those.
+std::optional<int32_t> ReadableLineOwner(int Version, std::string_view Line);
+
 // The number a "propdump version N" line names, known version or not; nullopt for any other line.
 std::optional<int> HeaderLineVersion(std::string_view Line);
 

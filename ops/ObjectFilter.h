@@ -22,6 +22,8 @@ public:
     bool HasCriteria() const { return Matcher.CriteriaCount() > 0 || Area.has_value(); }
     // The texts of an object (TLinePart) that Finds looks at.
     unsigned PartsNeeded() const { return Matcher.PartsNeeded(); }
+    bool RulesOutOwner(int32_t Owner) const { return Matcher.RulesOutOwner(Owner); }
+    bool LooksAtOwner() const { return Matcher.LooksAtOwner(); }
 
 private:
     TSearchMatcher Matcher;

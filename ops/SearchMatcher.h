@@ -25,6 +25,13 @@ public:
     // The texts of an object (TLinePart) that Matches looks at; a reader may leave out the rest.
     unsigned PartsNeeded() const;
 
+    // Whether an object of Owner fails Matches whatever else it holds.
+    bool RulesOutOwner(int32_t Owner) const {
+        return Criteria.Fields.Has(sfCitNums) && !CitNumsHold(Owner);
+    }
+    // Whether RulesOutOwner is ever true.
+    bool LooksAtOwner() const { return Criteria.Fields.Has(sfCitNums); }
+
 private:
     bool CitNumsHold(int32_t Owner) const;
     bool TimesHold(int32_t Timestamp) const;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -418,8 +419,12 @@ TEST(PropObjectLine, IntegersReadAsTheScanRoutineReadsThem) {
                 scanned = false;
         }
         ASSERT_EQ(parsed, scanned) << "version " << f.Version << ": \"" << line << "\"";
+        const std::optional<int32_t> owner = ReadableLineOwner(f.Version, line);
+        ASSERT_EQ(owner.has_value(), parsed) << "check only, version " << f.Version << ": \""
+                                             << line << '"';
         if (!parsed)
             continue;
+        ASSERT_EQ(*owner, o.Owner) << line;
         ++accepted;
         const int32_t actual[] = {o.Owner, o.Timestamp, o.X, o.Y, o.Z, o.Yaw, o.Tilt, o.Roll, o.ObjectType};
         const int fixed = f.Version == 2 ? 6 : f.Version == 3 ? 8 : 9;
@@ -430,4 +435,58 @@ TEST(PropObjectLine, IntegersReadAsTheScanRoutineReadsThem) {
         }
     }
     EXPECT_GT(accepted, 2000) << "the disturbed lines should still often be readable";
+}
+
+// Lines at the edges of the reader's quick way (numbers of nine to eleven digits, integers that
+// reach past the first 64 bytes, texts that do not fit their lengths) are read, or refused, as
+// the byte-by-byte way reads them, whether the whole object or only its owner is asked for.
+TEST(PropObjectLine, QuickWayReadsAsTheByteByByteWay) {
+    const std::string longText(80, 'm');
+    const struct {
+        std::string Line;
+        bool Readable;
+        int32_t Owner;
+        int32_t Timestamp;
+    } cases[] = {
+        {"1 2147483647 0 0 0 0 0 0 0 1 0 0 0 m", true, 1, 2147483647},
+        {"-2147483648 -2147483648 0 0 0 0 0 0 0 1 0 0 0 m", true, INT32_MIN, INT32_MIN},
+        {"1 2147483648 0 0 0 0 0 0 0 1 0 0 0 m", false, 0, 0},
+        {"1 -2147483649 0 0 0 0 0 0 0 1 0 0 0 m", false, 0, 0},
+        {"1 12345678901 0 0 0 0 0 0 0 1 0 0 0 m", false, 0, 0},
+        {"1 00000000001 0 0 0 0 0 0 0 1 0 0 0 m", true, 1, 1},
+        {"123456789 999999999 0 0 0 0 0 0 0 1 0 0 0 m", true, 123456789, 999999999},
+        {"7 1000000000 -1000000 -1000000 -1000000 3599 -900 900 12 80 0 0 0 " + longText, true, 7,
+         1000000000},
+        {"7 1000000000 -1000000 -1000000 -1000000 3599 -900 900 12 1 0 0 0 ", false, 0, 0},
+        {"7 1000000000 -1000000 -1000000 -1000000 3599 -900 900 12 1 0 0 2 mAB", false, 0, 0},
+        {"7 1000000000 -1000000 -1000000 -1000000 3599 -900 900 12 1 0 0 1 mAB", true, 7,
+         1000000000},
+        {"7 1 0 0 0 0 0 0 0 0 0 0 0 ", true, 7, 1},
+        {"7 1 0 0 0 0 0 0 0 0 0 0 0", true, 7, 1},
+        {"7  1 0 0 0 0 0 0 0 1 0 0 0 m", true, 7, 1},
+        {" 7 1 0 0 0 0 0 0 0 1 0 0 0 m", true, 7, 1},
+        {"7\b1 0 0 0 0 0 0 0 1 0 0 0 m", true, 7, 1},
+        {"7 1 - 0 0 0 0 0 0 1 0 0 0 m", false, 0, 0},
+        {"7 1 0- 0 0 0 0 0 0 1 0 0 0 m", false, 0, 0},
+        {"7 1 0 0 0 0 0 0 0 1 0 0", false, 0, 0},
+        {"7 1 0 0 0 0 0 0 0 1 0 0 0 0 m", true, 7, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line);
+        TPropObject o;
+        bool parsed = true;
+        try {
+            o.ParseLine(4, c.Line);
+        } catch (const EPropdumpError&) {
+            parsed = false;
+        }
+        EXPECT_EQ(parsed, c.Readable);
+        const std::optional<int32_t> owner = ReadableLineOwner(4, c.Line);
+        EXPECT_EQ(owner.has_value(), c.Readable);
+        if (!c.Readable || !parsed || !owner)
+            continue;
+        EXPECT_EQ(o.Owner, c.Owner);
+        EXPECT_EQ(*owner, c.Owner);
+        EXPECT_EQ(o.Timestamp, c.Timestamp);
+    }
 }

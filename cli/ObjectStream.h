@@ -5,13 +5,31 @@
 
 #include "cli/Errors.h"
 #include "cli/ObjectSource.h"
-#include "cli/Pipeline.h"
+#include "model/Parallel.h"
 #include "model/Propdmp.h"
 
 #include <cstdint>
 #include <string_view>
 #include <type_traits>
 #include <vector>
+
+// Work(Worker, Batch, Result) runs on worker thread Worker (0 .. Threads-1) and fills Result,
+// which holds the result of an earlier batch: Work starts by clearing it (keeping its storage).
+// Consume(Batch, Result) runs on the calling thread, in file order; the first error in the file
+// wins (RunInOrder).
+template <class TResult, class TWork, class TConsume>
+void RunBatches(TObjectSource& Source, unsigned Threads, TWork&& Work, TConsume&& Consume) {
+    struct TJob {
+        TBatch Batch;
+        TResult Result;
+    };
+    RunInOrder<TJob>(
+        Threads, [&](TJob& Job) { return Source.Next(Job.Batch); },
+        [&](unsigned Worker, TJob& Job) {
+            Work(Worker, static_cast<const TBatch&>(Job.Batch), Job.Result);
+        },
+        [&](TJob& Job) { Consume(static_cast<const TBatch&>(Job.Batch), Job.Result); });
+}
 
 // What one worker thread keeps for itself, on cache lines of its own: two threads writing to
 // neighbouring objects would otherwise keep taking the line from each other.

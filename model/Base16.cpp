@@ -23,14 +23,18 @@ constexpr std::array<uint8_t, 256> Reverse = MakeReverseTable();
 
 } // namespace
 
+char* Base16Put(char* Out, const uint8_t* Source, std::size_t Count) {
+    for (std::size_t i = 0; i < Count; ++i) {
+        *Out++ = Digits[Source[i] >> 4];
+        *Out++ = Digits[Source[i] & 0x0F];
+    }
+    return Out;
+}
+
 void Base16Append(std::string& Text, const uint8_t* Source, std::size_t Count) {
     const std::size_t start = Text.size();
     Text.resize(start + 2 * Count);
-    char* out = Text.data() + start;
-    for (std::size_t i = 0; i < Count; ++i) {
-        *out++ = Digits[Source[i] >> 4];
-        *out++ = Digits[Source[i] & 0x0F];
-    }
+    Base16Put(Text.data() + start, Source, Count);
 }
 
 int Base16Encode(std::string& Text, const uint8_t* Source, int Count) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -11,6 +12,9 @@ public:
 
 // Sets Text to 2 x Count upper-case hex digits; returns 2 x Count.
 int Base16Encode(std::string& Text, const uint8_t* Source, int Count);
+
+// Writes 2 x Count upper-case hex digits at Out, which has room for them; returns their end.
+char* Base16Put(char* Out, const uint8_t* Source, std::size_t Count);
 
 // Appends 2 x Count upper-case hex digits to Text (the line writer's fast path).
 void Base16Append(std::string& Text, const uint8_t* Source, std::size_t Count);

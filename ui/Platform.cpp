@@ -1,11 +1,11 @@
 #include "ui/Platform.h"
 
+#include "ui/Sound.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
-
-#include <canberra.h>
 
 namespace {
 
@@ -14,18 +14,6 @@ namespace {
 // when the user picks the entry again; the pattern in force is the last bracket, "*", and the
 // dialog shows the text before it.
 constexpr char AllFilesFilter[] = "All Files (*.*) (*)";
-
-const char* EventIdOf(TSoundKind Kind) {
-    switch (Kind) {
-    case TSoundKind::Question:
-        return "dialog-question";
-    case TSoundKind::Exclamation:
-        return "dialog-warning";
-    case TSoundKind::Asterisk:
-        break;
-    }
-    return "dialog-information";
-}
 
 QMessageBox::Icon IconOf(TMsgDlgType Type) {
     switch (Type) {
@@ -42,45 +30,6 @@ QMessageBox::Icon IconOf(TMsgDlgType Type) {
     }
     return QMessageBox::NoIcon;
 }
-
-// Event sounds are decoration: without a sound server or theme the editor stays silent rather
-// than failing, and a context that could not be opened once is not tried again.
-class TSoundPlayer {
-public:
-    ~TSoundPlayer() {
-        if (Context)
-            ca_context_destroy(Context);
-    }
-
-    void Play(TSoundKind Kind) {
-        if (!Open())
-            return;
-        // Asynchronous: returns at once, the sound plays (or not) in the background.
-        ca_context_play(Context, 0, CA_PROP_EVENT_ID, EventIdOf(Kind), nullptr);
-    }
-
-private:
-    bool Open() {
-        if (Context || Failed)
-            return Context != nullptr;
-        if (ca_context_create(&Context) != CA_SUCCESS) {
-            Context = nullptr;
-            Failed = true;
-            return false;
-        }
-        ca_context_change_props(Context, CA_PROP_APPLICATION_NAME, ApplicationTitle, nullptr);
-        if (ca_context_open(Context) != CA_SUCCESS) {
-            ca_context_destroy(Context);
-            Context = nullptr;
-            Failed = true;
-            return false;
-        }
-        return true;
-    }
-
-    ca_context* Context = nullptr;
-    bool Failed = false;
-};
 
 QMessageBox::StandardButton RunMessageBox(QMessageBox& Box) {
     // Messages quote file names, typed values and file contents, never markup.
@@ -159,7 +108,7 @@ public:
     QDateTime CurrentDateTime() const override { return QDateTime::currentDateTime(); }
 
 private:
-    TSoundPlayer Sounds;
+    TSoundPlayer Sounds{ApplicationTitle};
     bool ShuttingDown = false;
 };
 

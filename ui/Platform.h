@@ -3,6 +3,8 @@
 // What the user interface needs from the desktop, behind one small interface so that headless
 // tests can script every answer and record every sound and message.
 
+#include "ui/Sound.h"
+
 #include <QDateTime>
 #include <QMessageBox>
 #include <QString>
@@ -13,8 +15,6 @@ class QWidget;
 
 // The application's title: the main window's caption and the caption of the error display.
 inline constexpr char ApplicationTitle[] = "propdump editor";
-
-enum class TSoundKind { Asterisk, Question, Exclamation };
 
 enum class TMsgDlgType { Warning, Error, Information, Confirmation, Custom };
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test the editor. Safe to run again:
-# it only calls apt-get when something is missing.
+# Installs the Debian packages needed to build, run and test the editor, or the PACKAGEs named:
+#   tools/deps.sh [PACKAGE...]
+# Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(
     build-essential cmake pkg-config
     qt6-base-dev libgl-dev libcanberra-dev sound-theme-freedesktop fonts-dejavu-core fonts-wine
     libcli11-dev

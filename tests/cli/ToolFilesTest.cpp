@@ -1,40 +1,44 @@
 // The propdump tool and the files around it: a rewrite that would change nothing, files that
-// cannot be rewritten in place, the ending signals in the middle of a rewrite, the progress bar
-// on a terminal, and the memory a very long line costs.
+// cannot be rewritten in place, files named in any script, the ending signals in the middle of a
+// rewrite, the progress bar on a terminal, and the memory a very long line costs.
 
 #include "SampleDocument.h"
 #include "ToolRun.h"
+
+#include "model/FileSystem.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
 #include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
 namespace {
 
 struct TStamp {
-    ino_t Inode;
-    timespec Modified;
-    bool operator==(const TStamp& Other) const {
-        return Inode == Other.Inode && Modified.tv_sec == Other.Modified.tv_sec &&
-               Modified.tv_nsec == Other.Modified.tv_nsec;
-    }
+    uint64_t Inode;
+    std::filesystem::file_time_type Modified;
+    bool operator==(const TStamp& Other) const = default;
 };
 
 TStamp Stamp(const std::string& Path) {
-    struct stat Status {};
-    EXPECT_EQ(::stat(Path.c_str(), &Status), 0) << Path;
-    return {Status.st_ino, Status.st_mtim};
+    const FileSystem::TFileIdentity Identity = FileSystem::IdentifyFile(Path);
+    EXPECT_TRUE(Identity.Exists) << Path;
+    return {Identity.Inode, std::filesystem::last_write_time(Utf8Path(Path))};
 }
+
+#ifndef _WIN32
 
 // What a child process gets that a shell would give it: the three ending signals as they are by
 // default, whatever the test runner set.
@@ -95,6 +99,7 @@ std::string Lines(std::size_t Bytes, std::size_t Every) {
         Text += i % Every == 0 ? "1 2 3 4 5 6 4 0 0 tree\r\n" : "1 2 3 4 5 6 4 0 0 bush\r\n";
     return Text;
 }
+#endif
 
 } // namespace
 
@@ -132,7 +137,7 @@ TEST(PropdumpToolFiles, RewriteThatChangesNothingLeavesTheFileAlone) {
             std::vector<std::string> Args{Case.Args[0], Dir / "f.pd"};
             Args.insert(Args.end(), Case.Args.begin() + 1, Case.Args.end());
             if (Linked) {
-                ASSERT_EQ(::link((Dir / "f.pd").c_str(), (Dir / "g.pd").c_str()), 0);
+                std::filesystem::create_hard_link(Dir.Path / "f.pd", Dir.Path / "g.pd");
                 Args.insert(Args.end(), {"-o", Dir / "g.pd"});
             }
             const TToolRun Run = RunTool(Args);
@@ -150,6 +155,7 @@ TEST(PropdumpToolFiles, RewriteThatChangesNothingLeavesTheFileAlone) {
     }
 }
 
+#ifndef _WIN32
 // What the file carries besides its bytes, as the shell tools show it.
 std::string Carried(const std::string& Path) {
     TScratchDir Io;
@@ -163,7 +169,12 @@ std::string Carried(const std::string& Path) {
 
 // The tool's rewrites save as the window does: the file keeps all it carries, written in place
 // where renaming could not keep it. The user is an unprivileged one where it matters.
+#endif
+
 TEST(PropdumpToolFiles, RewriteKeepsWhatTheFileCarries) {
+#ifdef _WIN32
+    GTEST_SKIP() << "modes, owners, POSIX ACLs and extended attributes, and runuser, are POSIX's";
+#else
     const bool Root = ::geteuid() == 0;
     const struct {
         const char* Name;
@@ -202,16 +213,25 @@ TEST(PropdumpToolFiles, RewriteKeepsWhatTheFileCarries) {
         EXPECT_EQ(Stamp(Dir / "f.pd").Inode == Old.Inode, Case.InPlace);
         EXPECT_EQ(Dir.Entries().size(), Case.InPlace && !Case.AsNobody ? 2u : 1u);
     }
+#endif
 }
 
 // A pipe cannot take back what was read from it, and a device is no file to replace: refused at
 // once, before anything waits for them.
 TEST(PropdumpToolFiles, WhatIsNoRegularFileIsNotRewrittenInPlace) {
     TScratchDir Dir;
+#ifdef _WIN32
+    // Windows has no named pipes in its file system; its null device is the one to refuse.
+    const std::string Null = "NUL";
+    const std::vector<std::string> Paths = {Null};
+#else
+    const std::string Null = "/dev/null";
     ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
+    const std::vector<std::string> Paths = {Dir / "pipe", Null};
+#endif
     const std::vector<std::vector<std::string>> Commands = {
-        {"normalize"}, {"move", "--by", "1N 0W", "--all"}, {"merge", "/dev/null"}};
-    for (const std::string& Path : {Dir / "pipe", std::string("/dev/null")})
+        {"normalize"}, {"move", "--by", "1N 0W", "--all"}, {"merge", Null}};
+    for (const std::string& Path : Paths)
         for (std::vector<std::string> Args : Commands) {
             SCOPED_TRACE(Path + " " + Args[0]);
             Args.insert(Args.begin() + 1, Path);
@@ -228,6 +248,9 @@ TEST(PropdumpToolFiles, WhatIsNoRegularFileIsNotRewrittenInPlace) {
 // old file as it was. Its input is a pipe that the test fills, so the rewrite is caught while it
 // runs, however fast the machine.
 TEST(PropdumpToolFiles, EndingSignalRemovesTheTemporaryFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals; a console event reaches only a program on a console";
+#else
     for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(Signal);
         TScratchDir Dir;
@@ -249,11 +272,15 @@ TEST(PropdumpToolFiles, EndingSignalRemovesTheTemporaryFile) {
         EXPECT_EQ(Dir.Entries(), std::vector<std::string>{"out.pd"});
         EXPECT_EQ(ReadBytes(Dir / "out.pd"), SampleDocument);
     }
+#endif
 }
 
 // On a terminal the bar shares the screen with the results: it is wiped before each of them, so
 // no result ever starts on the bar's line.
 TEST(PropdumpToolFiles, ProgressBarIsWipedBeforeAnythingElseIsWritten) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the bar is drawn on a pseudo-terminal (forkpty)";
+#else
     const std::vector<std::string> Commands[] = {{"info", "-"}, {"search", "-", "--model", "tree"}};
     for (const std::vector<std::string>& Args : Commands) {
         SCOPED_TRACE(Args[0]);
@@ -291,13 +318,16 @@ TEST(PropdumpToolFiles, ProgressBarIsWipedBeforeAnythingElseIsWritten) {
         }
         EXPECT_GT(Shown, 0u) << "the bar never showed: " << testing::PrintToString(Screen);
     }
+#endif
 }
 
 // A line of 50 MB costs a small multiple of its length, whatever the command does with it.
 TEST(PropdumpToolFiles, LongLineInMemoryProportionateToIt) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizer's own memory hides the tool's";
-#endif
+#elif defined(_WIN32)
+    GTEST_SKIP() << "the child's peak memory is read with wait4";
+#else
     constexpr std::size_t Length = 50 * 1000 * 1000;
     TScratchDir Dir;
     WriteBytes(Dir / "long.pd", "propdump version 2\r\n1 2 3 4 5 6 " + std::to_string(Length) +
@@ -320,4 +350,97 @@ TEST(PropdumpToolFiles, LongLineInMemoryProportionateToIt) {
         EXPECT_LT(static_cast<std::size_t>(Usage.ru_maxrss) * 1024, 4 * Length + (32 << 20))
             << Usage.ru_maxrss / 1024 << " MiB at the peak";
     }
+#endif
+}
+
+// A file named in any script is read, rewritten and named in messages as the user typed it
+// (Windows hands the arguments over as UTF-16; the tool speaks UTF-8 on every system).
+TEST(PropdumpToolFiles, FileNamesInAnyScript) {
+    TScratchDir Dir;
+    const std::string File = Dir / "W\xc3\xa4lder \xe6\xa3\xae.pd";
+    const std::string Copy = Dir / "\xce\xa9mega.pd";
+    WriteBytes(File, SampleDocument);
+    const TToolRun Search = RunTool({"search", File, "--owner", "5", "--count"});
+    EXPECT_EQ(Search.Status, 0) << Search.Err;
+    EXPECT_EQ(Search.Out, "4\n");
+    EXPECT_EQ(RunTool({"normalize", File, "-o", Copy}).Status, 0);
+    EXPECT_EQ(RunTool({"normalize", File}).Status, 0);
+    EXPECT_NE(ReadBytes(File), SampleDocument);
+    EXPECT_EQ(ReadBytes(File), ReadBytes(Copy));
+    EXPECT_EQ(Dir.Entries(), (std::vector<std::string>{"W\xc3\xa4lder \xe6\xa3\xae.pd",
+                                                       "\xce\xa9mega.pd"}));
+    const std::string Missing = Dir / "\xc3\xb1o.pd";
+    const TToolRun Info = RunTool({"info", Missing});
+    EXPECT_EQ(Info.Status, 1);
+    EXPECT_EQ(Info.Err, "propdump: Cannot open file \"" + Missing + "\": No such file or directory\n");
+}
+
+// Another program holds the file open and does not share it (as editors and spreadsheets do):
+// the tool says so, and the file stays as it was, with nothing left beside it.
+TEST(PropdumpToolFiles, FileHeldByAnotherProgramIsRefused) {
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX systems do not lock a file against other programs";
+#else
+    TScratchDir Dir;
+    const std::string File = Dir / "held.pd";
+    WriteBytes(File, SampleDocument);
+    const struct {
+        const char* Name;
+        DWORD Shared;
+        std::vector<std::string> Args;
+        bool Refused;
+    } Cases[] = {
+        {"read, shared with no one", 0, {"search", File, "--owner", "5", "--count"}, true},
+        {"read, shared with readers", FILE_SHARE_READ, {"search", File, "--owner", "5", "--count"},
+         false},
+        {"rewritten, shared with no one", 0, {"normalize", File}, true},
+        {"rewritten, shared with readers", FILE_SHARE_READ, {"normalize", File}, true},
+        {"replaced, not to be deleted", FILE_SHARE_READ | FILE_SHARE_WRITE, {"normalize", File},
+         true},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        const HANDLE Held = ::CreateFileW(Utf16(File).c_str(), GENERIC_READ, Case.Shared, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+        const TToolRun Run = RunTool(Case.Args);
+        ::CloseHandle(Held);
+        EXPECT_EQ(Run.Status, Case.Refused ? 1 : 0) << Run.Err;
+        EXPECT_EQ(Run.Err.find("open in another program") != std::string::npos, Case.Refused)
+            << Run.Err;
+        EXPECT_EQ(Run.Out, Case.Refused ? "" : "4\n");
+        EXPECT_EQ(ReadBytes(File), SampleDocument);
+        EXPECT_EQ(Dir.Entries(), std::vector<std::string>{"held.pd"});
+    }
+#endif
+}
+
+// A rewrite replaces the file by a new one that carries the old one's attributes; a file with a
+// second name is written in place, so that both names go on showing the same file.
+TEST(PropdumpToolFiles, RewriteKeepsWindowsAttributesAndNames) {
+#ifndef _WIN32
+    GTEST_SKIP() << "hidden, system and archive are Windows' attributes";
+#else
+    for (const bool Linked : {false, true}) {
+        SCOPED_TRACE(Linked ? "two names" : "one name");
+        TScratchDir Dir;
+        const std::string File = Dir / "f.pd";
+        WriteBytes(File, "propdump version 2\r\n1 2 3 4 5 6 4 0 0 tree\r\n");
+        const DWORD Attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+        ASSERT_TRUE(::SetFileAttributesW(Utf16(File).c_str(), Attributes));
+        if (Linked)
+            std::filesystem::create_hard_link(Dir.Path / "f.pd", Dir.Path / "g.pd");
+        const uint64_t Before = Stamp(File).Inode;
+        const TToolRun Run = RunTool({"normalize", File});
+        EXPECT_EQ(Run.Status, 0) << Run.Err;
+        const std::string Normalized = "propdump version 2\r\n1 2 3 4 5 6 8 0 0 tree.rwx\r\n";
+        EXPECT_EQ(ReadBytes(File), Normalized);
+        EXPECT_EQ(::GetFileAttributesW(Utf16(File).c_str()) & Attributes, Attributes);
+        EXPECT_EQ(Stamp(File).Inode == Before, Linked);
+        if (Linked) {
+            EXPECT_EQ(ReadBytes(Dir / "g.pd"), Normalized);
+        }
+        EXPECT_EQ(Dir.Entries().size(), Linked ? 2u : 1u);
+    }
+#endif
 }

@@ -154,13 +154,13 @@ TEST(PropdumpTool, BadInputIsReportedAndChangesNothing) {
          "propdump: {d}/blank.pd:1: Unknown propdump format: the first line is not \"propdump "
          "version N\"; give the file's version with --file-version N\n"},
         {"NUL byte in place",
-         {"replace-owner", "{d}/nul.pd", "1", "9"},
+         {"replace-owner", "{d}/zero.pd", "1", "9"},
          1,
-         "propdump: {d}/nul.pd:3: NUL byte: the file cannot be read past it\n"},
+         "propdump: {d}/zero.pd:3: NUL byte: the file cannot be read past it\n"},
         {"NUL byte to another file",
-         {"convert", "{d}/nul.pd", "--to-version", "3", "-o", "{d}/out.pd"},
+         {"convert", "{d}/zero.pd", "--to-version", "3", "-o", "{d}/out.pd"},
          1,
-         "propdump: {d}/nul.pd:3: NUL byte: the file cannot be read past it\n"},
+         "propdump: {d}/zero.pd:3: NUL byte: the file cannot be read past it\n"},
         {"NUL byte in the header line",
          {"info", "{d}/nulhdr.pd"},
          1,
@@ -210,7 +210,8 @@ TEST(PropdumpTool, BadInputIsReportedAndChangesNothing) {
         WriteBytes(Dir / "nohdr.pd", "1 2 3 4 5 6 7 8 1 0 0 a\r\n");
         WriteBytes(Dir / "v5.pd", "propdump version 5\r\n1 2 3 4 5 6 7 8 1 0 0 a\r\n");
         WriteBytes(Dir / "blank.pd", "\r\npropdump version 2\r\n");
-        WriteBytes(Dir / "nul.pd", NulFile);
+        // Not "nul.pd": Windows takes NUL with any extension for its null device.
+        WriteBytes(Dir / "zero.pd", NulFile);
         WriteBytes(Dir / "nulhdr.pd", "propdump vers\0ion 2\r\n"s);
         const auto Before = Snapshot(Dir);
         std::vector<std::string> Args;

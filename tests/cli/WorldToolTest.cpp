@@ -251,6 +251,9 @@ TEST(WorldTool, DiffCountsAndListsWhatTheComparisonFinds) {
 // Commas, quotes and line breaks inside quoted fields, Windows-1252 letters as UTF-8, types by
 // name (or number where they have none), data as hex.
 TEST(WorldTool, CsvReadsBackToTheSameFieldsInPython) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the build machine's Python runs beside wine, not under it";
+#else
     const std::string Document =
         "propdump version 4\r\n"
         "5 1000000000 -6789 1500 12345 900 0 450 0 8 17 9 0 tree.rwxa, \"b\" caf\xe9\x7f\x80"
@@ -299,6 +302,7 @@ TEST(WorldTool, CsvReadsBackToTheSameFieldsInPython) {
         {"3", "8", "0", "1970-01-01 00:00:00", "1", "2", "3", "4", "5", "6", "7", ",", "", "", ""},
     };
     EXPECT_EQ(Rows, Expected);
+#endif
 }
 
 TEST(WorldTool, RefusalsChangeNothing) {

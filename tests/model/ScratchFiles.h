@@ -14,17 +14,40 @@
 
 #include "model/Propdmp.h"
 
+#ifdef _WIN32
+#include <random>
+#else
 #include <stdlib.h>
 #include <unistd.h>
+#endif
+
+// Test paths are UTF-8, as the tool's are; std::filesystem would read a plain std::string in
+// Windows' ANSI code page.
+inline std::filesystem::path Utf8Path(const std::string& Text) {
+    return std::filesystem::path(std::u8string(Text.begin(), Text.end()));
+}
+
+inline std::string Utf8Text(const std::filesystem::path& Path) {
+    const std::u8string Text = Path.u8string();
+    return {Text.begin(), Text.end()};
+}
 
 class TScratchDir {
 public:
     TScratchDir() {
+#ifdef _WIN32
+        std::random_device Random;
+        do
+            Path = std::filesystem::temp_directory_path() /
+                   ("propdump-test-" + std::to_string(Random()));
+        while (!std::filesystem::create_directory(Path));
+#else
         std::string pattern =
             (std::filesystem::temp_directory_path() / "propdump-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             throw std::system_error(errno, std::generic_category(), "mkdtemp");
         Path = pattern;
+#endif
     }
     TScratchDir(const TScratchDir&) = delete;
     TScratchDir& operator=(const TScratchDir&) = delete;
@@ -34,11 +57,11 @@ public:
                                      std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(Path, ignored);
     }
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
+    std::string operator/(const std::string& name) const { return Utf8Text(Path / Utf8Path(name)); }
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(Path))
-            names.push_back(e.path().filename().string());
+            names.push_back(Utf8Text(e.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -46,14 +69,14 @@ public:
 };
 
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 

@@ -208,6 +208,10 @@ TEST(Sscanf, CharBufferNeverOverrunsInputOrBuffer) {
 // A locale whose decimal separator is the comma. Fresh machines rarely have one installed, so
 // one is compiled into a scratch folder when the locale sources are there.
 bool SelectDecimalCommaLocale() {
+#ifdef _WIN32
+    // Windows has every locale, under names of its own.
+    return std::setlocale(LC_ALL, "German_Germany.1252") != nullptr;
+#endif
     if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
         return true;
     const std::string dir = ::testing::TempDir() + "propdump-locales";
@@ -215,7 +219,9 @@ bool SelectDecimalCommaLocale() {
                                 "/de_DE.UTF-8' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         return false;
+#ifndef _WIN32
     ::setenv("LOCPATH", dir.c_str(), 1);
+#endif
     return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 }
 

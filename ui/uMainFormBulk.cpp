@@ -85,10 +85,12 @@ public:
 
     ~TFinalRefresh() noexcept(false) {
         const bool Unwinding = std::uncaught_exceptions() > UncaughtAtStart;
-        const std::size_t Changed = Recorder.Changed();
+        std::size_t Changed = Recorder.Changed();
         std::exception_ptr Failure;
         try {
-            if (Recorder.Keeps())
+            if (Unwinding && Recorder.Keeps())
+                Changed = TakeBack();
+            else if (Recorder.Keeps())
                 Form.RecordChange([this] { return Recorder.Finish(); });
             else if (Changed != 0)
                 Form.RecordUnkeptChange();
@@ -109,6 +111,22 @@ public:
     }
 
 private:
+    // A walk that failed part-way (memory ran out for the record, say) takes back what it had
+    // changed, so that the document is as before the edit; should that fail too, what was
+    // changed is kept and recorded. Returns how many objects stay changed.
+    std::size_t TakeBack() {
+        std::unique_ptr<TUndoStep> Step = Recorder.Finish();
+        if (!Step)
+            return 0;
+        try {
+            Step->Undo(Form.Propdump);
+            return 0;
+        } catch (...) {
+            Form.RecordChange([&Step] { return std::move(Step); });
+            return Recorder.Changed();
+        }
+    }
+
     TMainForm& Form;
     const TBulkEditSteps& Edit;
     TBulkEditRecorder& Recorder;

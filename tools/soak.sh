@@ -2,6 +2,8 @@
 # Runs random command sequences in the window against the reference model for SECONDS
 # (default 60), in the AddressSanitizer and UndefinedBehaviorSanitizer build:
 #   tools/soak.sh [SECONDS] [SEED...]
+# Each run ends with a sixth as long of propdump's commands chained on one file against the
+# window's.
 # Without a seed, or for the seed "new", a new one is drawn; each run prints its seed first, so
 # that a failure can be run again with it. With several seeds each runs for SECONDS. A failing
 # sequence is printed shrunk, ready for tests/soak/Regressions.h.
@@ -22,4 +24,6 @@ for seed in "${seeds[@]}"; do
     echo "soak: seed $seed, $seconds s"
     QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$build/tests/soak_driver" "$seconds" "$seed"
+    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        "$build/tests/soak_driver" --tool "$((seconds / 6))" "$seed"
 done

@@ -4,6 +4,7 @@
 //
 //   soak_driver SECONDS [SEED]   random cases until the time is up
 //   soak_driver --regressions    the kept cases, once each
+//   soak_driver --tool SECONDS [SEED]  propdump's commands chained, against the window's
 //   soak_driver --allocations    load, save, a bulk edit and a deletion, with each of their
 //                                allocations failing in turn
 
@@ -28,12 +29,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringListModel>
@@ -1233,6 +1236,177 @@ int RunAllocationFaults() {
     return Failed;
 }
 
+// The files of a folder by name, for "left as they were".
+std::map<QString, std::string> Snapshot(const QTemporaryDir& Dir) {
+    std::map<QString, std::string> Files;
+    for (const QString& Name : QDir(Dir.path()).entryList(QDir::Files))
+        Files[Name] = ReadFile(Dir.filePath(Name));
+    return Files;
+}
+
+// propdump's commands chained on one file, each output the next input, against the window's
+// commands on the same document saved: byte for byte the same. Bad invocations end with their
+// exit status and leave every file as it was.
+class TToolSoak {
+public:
+    explicit TToolSoak(uint32_t Seed) : Rng(Seed) {
+        const int Version = Between(Rng, 2, 4);
+        Current = Dir.filePath("0.pd");
+        WriteFile(Current, WriteDump(RandomObjects(Rng, Version, 40), Version));
+        Form.OpenFileNamed(Current);
+    }
+
+    // The first difference, or empty.
+    std::string Step(int Number) {
+        Fake.Reset();
+        const QString Next = Dir.filePath(QStringLiteral("%1.pd").arg(Number));
+        const QString Owner = QString::number(Pick(Rng, OwnerPool));
+        const QString Other = QString::number(Pick(Rng, OwnerPool));
+        // Criteria name citizens by their digits.
+        const QString Found = QString::number(std::abs(Pick(Rng, OwnerPool)));
+        const QString Model = Latin(Pick(Rng, ModelPool));
+        // The tool refuses a replacement by the same name, which the window passes over.
+        QString NewModel = Latin(Pick(Rng, ModelPool));
+        if (NewModel == Model)
+            NewModel = QStringLiteral("shrub");
+        const int32_t DZ = Between(Rng, -3, 3) * 1000, DX = Between(Rng, 1, 3) * 1000;
+        QStringList Args;
+        std::function<void()> Window;
+        switch (Rng() % 6) {
+        case 0:
+            Args = {"replace-owner", Current, Owner, Other};
+            Window = [&] {
+                Form.FindCitNum->setText(Owner);
+                Form.ReplaceCitNum->setText(Other);
+                Form.DoCitNumReplace->trigger();
+            };
+            break;
+        case 1:
+            Args = {"replace-model", Current, Model, NewModel};
+            Window = [&] {
+                Form.FindModelName->setText(Model);
+                Form.ReplaceModelName->setText(NewModel);
+                Form.ReplaceModels->trigger();
+            };
+            break;
+        case 2:
+        case 3:
+            Args = {Rng() % 2 ? "normalize" : "denormalize", Current};
+            Window = [&] {
+                Fake.MessageAnswers.enqueue(QMessageBox::Yes);
+                (Args[0] == "normalize" ? Form.NormalizeModels : Form.DenormalizeModels)->trigger();
+            };
+            break;
+        case 4:
+            Args = {"delete", Current, "--owner=" + Found};
+            Window = [&] {
+                Find(Found);
+                Fake.MessageAnswers.enqueue(QMessageBox::Yes);
+                Form.DeleteSearchResults->trigger();
+            };
+            break;
+        default:
+            Args = {"move", Current, "--owner=" + Found, "--by=" + PositionText(DZ, DX)};
+            Window = [&] {
+                Find(Found);
+                Fake.ModalHandlers.enqueue([&](QDialog& Dialog) {
+                    auto& Frm = static_cast<TFrmMove&>(Dialog);
+                    Frm.OffsetEdit->setText(PositionText(DZ, DX));
+                    Frm.OkButton->click();
+                    return Frm.result();
+                });
+                Fake.MessageAnswers.enqueue(QMessageBox::Yes);
+                Form.MoveSearchResults->trigger();
+            };
+        }
+        const int Status = Tool(Args << "-o" << Next);
+        if (Status != 0 && Status != 1)
+            return Args.join(' ').toStdString() + ": exit status " + std::to_string(Status);
+        if (!QFile::exists(Next))
+            QFile::copy(Current, Next);
+        Window();
+        const QString Saved = Dir.filePath(QStringLiteral("window-%1.pd").arg(Number));
+        Fake.SaveFileAnswers.enqueue(Saved);
+        Form.SaveFileAs->trigger();
+        if (!Fake.Errors.isEmpty())
+            return Args.join(' ').toStdString() + ": the window failed: " +
+                   Fake.Errors.join(' ').toStdString();
+        if (ReadFile(Next) != ReadFile(Saved))
+            return Args.join(' ').toStdString() + ": the tool's output differs from the window's";
+        Current = Next;
+        return Refused();
+    }
+
+private:
+    void Find(const QString& Owner) {
+        Form.SearchCriteria = TSearchCriteria();
+        Form.SearchCriteria.Fields.Set(sfCitNums, true);
+        Form.SearchCriteria.CitNumsText = Owner.toStdString();
+        Form.DoSearch->trigger();
+    }
+
+    int Tool(const QStringList& Args) {
+        QProcess Run;
+        Run.start(QStringLiteral(PROPDUMP_TOOL), Args);
+        Run.waitForFinished(60000);
+        return Run.exitStatus() == QProcess::NormalExit ? Run.exitCode() : -1;
+    }
+
+    // A bad invocation: its status, and every file as it was.
+    std::string Refused() {
+        const QString Headerless = Dir.filePath("headerless.pd");
+        WriteFile(Headerless, "5 1000000000 0 0 0 0 0 0 0 4 0 0 0 tree\r\n");
+        const struct {
+            QStringList Args;
+            int Status;
+        } Cases[] = {
+            {{"replace-owner", Current, "abc", "5"}, 2},
+            {{"normalize", Current, "--bogus"}, 2},
+            {{"replace-model", Current, "tree"}, 2},
+            {{"move", Current, "--all", "--by", "north"}, 2},
+            {{"normalize", Current, "-o", ""}, 2},
+            {{"delete", Dir.filePath("missing.pd"), "--owner", "5"}, 1},
+            {{"normalize", Headerless}, 1},
+        };
+        const auto& Case = Cases[Rng() % std::size(Cases)];
+        const auto Before = Snapshot(Dir);
+        const int Status = Tool(Case.Args);
+        if (Status != Case.Status)
+            return Case.Args.join(' ').toStdString() + ": exit status " + std::to_string(Status) +
+                   ", not " + std::to_string(Case.Status);
+        if (Snapshot(Dir) != Before)
+            return Case.Args.join(' ').toStdString() + ": changed the files";
+        return {};
+    }
+
+    TRng Rng;
+    QTemporaryDir Dir;
+    FakePlatform Fake;
+    TMainForm Form;
+    QString Current;
+};
+
+int RunToolSoak(double Seconds, uint32_t Seed, std::size_t& Commands) {
+    std::printf("tool seed 0x%08x\n", Seed);
+    TRng Rng(Seed);
+    const auto End = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<long long>(Seconds * 1000));
+    int Failed = 0;
+    while (std::chrono::steady_clock::now() < End && Failed == 0) {
+        const uint32_t CaseSeed = static_cast<uint32_t>(Rng());
+        TToolSoak Case(CaseSeed);
+        for (int Step = 1; Step <= 12 && Failed == 0; ++Step, ++Commands) {
+            const std::string Failure = Case.Step(Step);
+            if (!Failure.empty()) {
+                std::printf("FAILED tool case 0x%08x step %d: %s\n", CaseSeed, Step,
+                            Failure.c_str());
+                ++Failed;
+            }
+        }
+    }
+    return Failed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -1245,6 +1419,11 @@ int main(int argc, char** argv) {
     if (Args.size() >= 2 && Args[1] == QLatin1String("--regressions")) {
         for (const TCase& Case : RegressionCases)
             (RunCase(Case, Commands) ? Passed : Failed)++;
+    } else if (Args.size() >= 3 && Args[1] == QLatin1String("--tool")) {
+        const uint32_t Seed = Args.size() >= 4 ? Args[3].toUInt(nullptr, 0)
+                                               : static_cast<uint32_t>(std::random_device()());
+        Failed = RunToolSoak(Args[2].toDouble(), Seed, Commands);
+        Passed = 1 - Failed;
     } else if (Args.size() >= 2 && Args[1] == QLatin1String("--allocations")) {
         Failed = RunAllocationFaults();
         Passed = 4 - Failed;

@@ -200,10 +200,18 @@ public:
             for (uint64_t bits = state >> 16, i = 0; i < 6; ++i, bits /= 36)
                 path += alphabet[bits % 36];
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (fd >= 0)
-                return std::unique_ptr<TTempFile>(new TTempFile(std::move(path), fd));
-            if (errno != EEXIST)
+            if (fd < 0 && errno == EEXIST)
+                continue;
+            if (fd < 0)
                 return nullptr;
+            // Should there be no memory left to hold it, the new file goes again.
+            try {
+                return std::unique_ptr<TTempFile>(new TTempFile(path, fd));
+            } catch (...) {
+                ::close(fd);
+                ::unlink(path.c_str());
+                throw;
+            }
         }
         errno = EEXIST;
         return nullptr;

@@ -21,18 +21,13 @@ bool FailsNow() {
     return false;
 }
 
-void* Allocate(std::size_t Size, std::size_t Alignment) {
-    if (FailsNow())
-        return nullptr;
-    if (Size == 0)
-        Size = 1;
-    if (Alignment <= alignof(std::max_align_t))
-        return std::malloc(Size);
-    return std::aligned_alloc(Alignment, (Size + Alignment - 1) / Alignment * Alignment);
+// The over-aligned forms are left to the runtime, which pairs them with its own deletes.
+void* Allocate(std::size_t Size) {
+    return FailsNow() ? nullptr : std::malloc(Size == 0 ? 1 : Size);
 }
 
-void* AllocateOrThrow(std::size_t Size, std::size_t Alignment = 0) {
-    void* P = Allocate(Size, Alignment);
+void* AllocateOrThrow(std::size_t Size) {
+    void* P = Allocate(Size);
     if (!P)
         throw std::bad_alloc();
     return P;
@@ -41,7 +36,8 @@ void* AllocateOrThrow(std::size_t Size, std::size_t Alignment = 0) {
 } // namespace
 
 void FailAllocation(std::size_t Nth) {
-    Failed = false;
+    if (Nth > 0)
+        Failed = false;
     Countdown = Nth;
 }
 
@@ -52,19 +48,9 @@ bool AllocationFailed() {
 
 void* operator new(std::size_t Size) { return AllocateOrThrow(Size); }
 void* operator new[](std::size_t Size) { return AllocateOrThrow(Size); }
-void* operator new(std::size_t Size, std::align_val_t A) {
-    return AllocateOrThrow(Size, static_cast<std::size_t>(A));
-}
-void* operator new[](std::size_t Size, std::align_val_t A) {
-    return AllocateOrThrow(Size, static_cast<std::size_t>(A));
-}
-void* operator new(std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size, 0); }
-void* operator new[](std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size, 0); }
+void* operator new(std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size); }
+void* operator new[](std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size); }
 void operator delete(void* P) noexcept { std::free(P); }
 void operator delete[](void* P) noexcept { std::free(P); }
 void operator delete(void* P, std::size_t) noexcept { std::free(P); }
 void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
-void operator delete(void* P, std::align_val_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::align_val_t) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t, std::align_val_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t, std::align_val_t) noexcept { std::free(P); }

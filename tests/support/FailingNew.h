@@ -7,5 +7,7 @@
 #include <cstddef>
 
 void FailAllocation(std::size_t Nth);
+// No allocation fails from here on; AllocationFailed still tells whether one did.
+inline void StopFailing() { FailAllocation(0); }
 // Whether the chosen allocation came and failed since the last FailAllocation; disarms.
 bool AllocationFailed();

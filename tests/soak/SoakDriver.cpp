@@ -10,6 +10,7 @@
 
 #include "SoakModel.h"
 #include "support/DialogTesting.h"
+#include "tests/model/ScratchFiles.h"
 #include "tests/support/FailingNew.h"
 #include "support/FakePlatform.h"
 
@@ -53,6 +54,10 @@
 #include <random>
 #include <sstream>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace soak;
 
 namespace {
@@ -61,7 +66,7 @@ namespace {
     X(Open) X(OpenHeaderless) X(OpenMissing) X(Save) X(SaveAs) X(SaveAsFails) X(Close) X(Revert) \
     X(ReplaceCitNum) X(ReplaceModel) X(Normalize) X(Denormalize) X(Criteria) X(Search) X(Delete) \
     X(Clear) X(EditObject) X(Undo) X(Redo) X(UndoRedo) X(AreaFind) X(Move) X(Import) X(Compare)  \
-    X(Exit)
+    X(Exit) X(SaveFault)
 
 enum TKind {
 #define SOAK_ENUM(Name) k##Name,
@@ -78,7 +83,7 @@ const char* const KindNames[] = {
 
 // How often each command is drawn, in the order above.
 const int Weights[KindCount] = {4, 2, 1, 4, 2, 1, 2, 3, 6, 6, 3, 3, 6, 8, 4, 3, 6, 6, 4, 4, 4, 5,
-                                3, 3, 1};
+                                3, 3, 1, 2};
 
 struct TCommand {
     int Kind;
@@ -183,6 +188,32 @@ void WriteFile(const QString& Path, const std::string& Bytes) {
         qFatal("cannot write %s", qPrintable(Path));
 }
 
+MObjects AsSaved(MObjects Objects, int Version) {
+    for (MObject& O : Objects)
+        O = InVersion(O, Version);
+    return Objects;
+}
+
+// Writes Limit bytes, then raises Signal, then writes the rest.
+class TSignallingWriter : public TFileWriter {
+public:
+    TSignallingWriter(std::size_t Limit, int Signal) : Limit(Limit), Signal(Signal) {}
+    void Write(int Fd, const char* Data, std::size_t Size) override {
+        const std::size_t First = std::min(Size, Limit - std::min(Limit, Written));
+        Plain.Write(Fd, Data, First);
+        Written += First;
+        if (First < Size) {
+            ::raise(Signal);
+            Plain.Write(Fd, Data + First, Size - First);
+        }
+    }
+
+private:
+    std::size_t Limit, Written = 0;
+    int Signal;
+    TPosixFileWriter Plain;
+};
+
 // What a change does to the search results when it is undone or redone.
 enum class TAfterStep { Refresh, ClearResults, Repaint };
 
@@ -281,9 +312,7 @@ private:
     }
 
     void Saved() {
-        Files[M.File] = {M.Objects, M.Version, true};
-        for (MObject& O : Files[M.File].Objects)
-            O = InVersion(O, M.Version);
+        Files[M.File] = {AsSaved(M.Objects, M.Version), M.Version, true};
         M.SavedLevel = M.Done.size();
         M.SavedLost = false;
         CheckFile = M.File;
@@ -775,6 +804,7 @@ private:
         Fake.Reset();
         ExpectError = false;
         CheckFile.clear();
+        SaveFailure.clear();
         QAction* Action = nullptr;
         switch (Command.Kind) {
         case kOpen:
@@ -862,6 +892,9 @@ private:
             Compare(Rng);
             Action = Form->CompareWith;
             break;
+        case kSaveFault:
+            SaveFault(Rng);
+            break;
         case kExit:
             // Only with a question to say Cancel to: the run goes on in the same window.
             if (!M.Unsaved())
@@ -881,6 +914,61 @@ private:
                         M.Criteria.Action.c_str(), (long long)M.Criteria.MinTime,
                         (long long)M.Criteria.MaxTime, M.Criteria.ObjType,
                         WriteDump(M.Objects, 4, false).c_str());
+    }
+
+    // A save of the document that fails after a random number of bytes, or is ended by a signal
+    // there: the file holds the old content or the whole new one, no temporary file stays
+    // behind, and the document is as it was.
+    void SaveFault(TRng& Rng) {
+        if (M.File.isEmpty())
+            return;
+        const std::string Old = ReadFile(M.File);
+        const MObjects Written = AsSaved(M.Objects, M.Version);
+        const std::string New = WriteDump(Written, M.Version);
+        const auto Entries = QDir(Dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+        const std::size_t Limit = Rng() % (New.size() + 1);
+        const bool Signalled = Chance(Rng, 50);
+        const int Signal = Pick(Rng, std::vector<int>{SIGINT, SIGTERM, SIGHUP});
+        const std::string What = (Signalled ? "a save ended by signal " + std::to_string(Signal)
+                                            : std::string("a save failing")) +
+                                 " after " + std::to_string(Limit) + " bytes";
+        int Status = 0;
+        bool Threw = false;
+        if (!Signalled) {
+            TFailingWriter Writer(Limit, Chance(Rng, 50) ? ENOSPC : EIO);
+            try {
+                Form->Propdump.Save(Writer);
+            } catch (const std::system_error&) {
+                Threw = true;
+            }
+        } else {
+            std::fflush(stdout);
+            const pid_t Child = ::fork();
+            if (Child == 0) {
+                TSignallingWriter Writer(Limit, Signal);
+                try {
+                    Form->Propdump.Save(Writer);
+                } catch (...) {
+                }
+                ::_exit(0);
+            }
+            ::waitpid(Child, &Status, 0);
+        }
+        const std::string Now = ReadFile(M.File);
+        if (Now == New)
+            Files[M.File] = {Written, M.Version, true};
+        if (Limit < New.size() && !Signalled && !Threw)
+            SaveFailure = What + " reported success";
+        else if (Signalled && Limit < New.size() &&
+                 !(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal))
+            SaveFailure = What + ": the process did not end by the signal";
+        else if (Now != Old && (Now != New || Threw))
+            SaveFailure = What + " changed the file";
+        else if (QDir(Dir.path()).entryList(QDir::AllEntries | QDir::Hidden) != Entries)
+            SaveFailure = What + " left a file behind";
+        if (qEnvironmentVariableIsSet("SOAK_VERBOSE"))
+            std::printf("%s of %zu: status %d, file %s\n", What.c_str(), New.size(), Status,
+                        Now == Old ? "old" : Now == New ? "new" : "other");
     }
 
     // Undo then redo leaves the document as it was.
@@ -909,6 +997,7 @@ private:
     int FileCount = 0;
     bool ExpectError = false;
     QString CheckFile;
+    std::string SaveFailure;
 };
 
 template <class T> std::string Show(const T& Value) {
@@ -959,6 +1048,8 @@ std::string Differs(const MObjects& Seen, const MObjects& Model, const std::stri
 }
 
 std::string TSoakCase::Check() {
+    if (!SaveFailure.empty())
+        return SaveFailure;
     std::string Failure = Differs(FromCore(Form->Propdump.Objects), M.Objects, "document");
     if (!Failure.empty())
         return Failure;

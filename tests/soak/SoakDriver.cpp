@@ -4,6 +4,7 @@
 //
 //   soak_driver SECONDS [SEED]   random cases until the time is up
 //   soak_driver --regressions    the kept cases, once each
+//   soak_driver --cases N SEED   N random cases
 //   soak_driver --tool SECONDS [SEED]  propdump's commands chained, against the window's
 //   soak_driver --allocations    load, save, a bulk edit and a deletion, with each of their
 //                                allocations failing in turn
@@ -1531,6 +1532,11 @@ int main(int argc, char** argv) {
             Case.Commands.push_back({Kind, Number(Parts[1])});
         }
         (RunCase(Case, Commands, true) ? Passed : Failed)++;
+    } else if (Args.size() >= 4 && Args[1] == QLatin1String("--cases")) {
+        // A fixed amount of work, whatever the machine's speed.
+        TRng Rng(Args[3].toUInt(nullptr, 0));
+        for (int Case = Args[2].toInt(); Case > 0 && Failed == 0; --Case)
+            (RunCase(RandomCase(Rng, 120), Commands) ? Passed : Failed)++;
     } else {
         const double Seconds = Args.size() >= 2 ? Args[1].toDouble() : 60;
         const uint32_t Seed =

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,7 +89,7 @@ public:
         std::size_t Changed = Recorder.Changed();
         std::exception_ptr Failure;
         try {
-            if (Unwinding && Recorder.Keeps())
+            if (Unwinding && TakeBackChanges && Recorder.Keeps())
                 Changed = TakeBack();
             else if (Recorder.Keeps())
                 Form.RecordChange([this] { return Recorder.Finish(); });
@@ -110,10 +111,14 @@ public:
             std::rethrow_exception(Failure);
     }
 
+    // Memory ran out part-way through the walk: what it had changed is taken back, so that the
+    // document is as before the edit. Other errors (and the window closing) keep what was
+    // changed, recorded for undo.
+    bool TakeBackChanges = false;
+
 private:
-    // A walk that failed part-way (memory ran out for the record, say) takes back what it had
-    // changed, so that the document is as before the edit; should that fail too, what was
-    // changed is kept and recorded. Returns how many objects stay changed.
+    // Should taking back fail too, what was changed is kept and recorded. Returns how many
+    // objects stay changed.
     std::size_t TakeBack() {
         std::unique_ptr<TUndoStep> Step = Recorder.Finish();
         if (!Step)
@@ -151,7 +156,12 @@ void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& 
             Stopped = true;
             break;
         }
-        Recorder.ApplyRange(Objects, Index, Index + Slice);
+        try {
+            Recorder.ApplyRange(Objects, Index, Index + Slice);
+        } catch (const std::bad_alloc&) {
+            Refresh.TakeBackChanges = true;
+            throw;
+        }
         Index += Slice;
     }
     if (!Stopped)

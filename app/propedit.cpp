@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -41,10 +42,23 @@ int main(int argc, char* argv[]) {
     QStringList Raw;
     for (int Index = 1; Index < argc; ++Index)
         Raw << QString::fromLocal8Bit(argv[Index]);
-    if (const TStartArguments Early = ParseStartArguments(Raw);
-        Early.Action == TStartArguments::TAction::Help ||
+    const TStartArguments Early = ParseStartArguments(Raw);
+    if (Early.Action == TStartArguments::TAction::Help ||
         Early.Action == TStartArguments::TAction::Version)
         return Answer(Early);
+    // A refusal waits for Qt to take its own options out, unless Qt could take none (no option
+    // at all) or the application object could not even start (no display to be had): then it
+    // would abort before the user learns what was wrong.
+    if (Early.Action == TStartArguments::TAction::Refuse) {
+        const bool AnyOption =
+            std::any_of(Raw.begin(), Raw.end(), [](const QString& A) { return A.startsWith('-'); });
+        const bool NoDisplay = !Raw.contains(QStringLiteral("-platform")) &&
+                               qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                               qEnvironmentVariableIsEmpty("DISPLAY") &&
+                               qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        if (!AnyOption || NoDisplay)
+            return Answer(Early);
+    }
 
     QApplication Application(argc, argv);
     // Qt has taken its own options out by now.

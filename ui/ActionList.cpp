@@ -5,21 +5,28 @@
 #include <QAction>
 #include <QWidget>
 
+#include <stdexcept>
+
 TActionList::TActionList(QWidget* Owner) : QObject(Owner), Owner(Owner) {}
 
 QAction* TActionList::Add(const QString& Name, const QString& Caption, THandler Handler) {
     auto* NewAction = new QAction(Caption, Owner);
     NewAction->setObjectName(Name);
     ByName.insert(Name, NewAction);
+    Ordered.append(NewAction);
     if (Handler)
         Handlers.insert(NewAction, std::move(Handler));
     connect(NewAction, &QAction::triggered, this, [this, NewAction] { Triggered(NewAction); });
     return NewAction;
 }
 
-void TActionList::SetHandler(const QString& Name, THandler Handler) {
-    if (QAction* Found = Action(Name))
-        Handlers.insert(Found, std::move(Handler));
+void TActionList::SetHandler(QAction* Target, THandler Handler) {
+    if (!Target || !Ordered.contains(Target))
+        throw std::invalid_argument("SetHandler: not an action of this list");
+    if (!Handler)
+        throw std::invalid_argument("SetHandler: no handler for " +
+                                    Target->objectName().toStdString());
+    Handlers.insert(Target, std::move(Handler));
 }
 
 QAction* TActionList::Action(const QString& Name) const {

@@ -4,6 +4,7 @@
 // to these QActions, so suspending the list silences every way of starting a command at once.
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -23,9 +24,14 @@ public:
     // Creates the action with Name as its objectName; a click runs Handler through the command
     // wrapper. An action without a handler does nothing yet.
     QAction* Add(const QString& Name, const QString& Caption, THandler Handler = {});
-    void SetHandler(const QString& Name, THandler Handler);
+    // Binds Target, an action of this list, to Handler. Anything else is a programming error and
+    // throws std::invalid_argument: a binding that silently went nowhere would leave a dead button.
+    void SetHandler(QAction* Target, THandler Handler);
     // Null when there is no action of that name.
     QAction* Action(const QString& Name) const;
+    // Every action of the list, in the order added, and whether a click on it runs anything.
+    QList<QAction*> Actions() const { return Ordered; }
+    bool HasHandler(QAction* Target) const { return HandlerOf(Target) != nullptr; }
 
     // Runs the action from code "as a click": only when it is enabled and the list is not
     // suspended. Errors pass to the caller, whose own command shows them. Returns whether the
@@ -55,6 +61,7 @@ private:
 
     QWidget* Owner;
     QHash<QString, QAction*> ByName;
+    QList<QAction*> Ordered;
     QHash<QAction*, THandler> Handlers;
     int SuspendCount = 0;
 };

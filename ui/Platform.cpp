@@ -116,16 +116,17 @@ public:
         RunMessageBox(Box);
     }
 
-    QString GetOpenFileName(QWidget* Parent) override {
-        QFileDialog Dialog(Parent, QStringLiteral("Open"));
+    QString GetOpenFileName(QWidget* Parent, const QString& Folder) override {
+        QFileDialog Dialog(Parent, QStringLiteral("Open"), Folder);
         Dialog.setAcceptMode(QFileDialog::AcceptOpen);
         Dialog.setFileMode(QFileDialog::ExistingFile);
         SetAllFilesFilter(Dialog);
         return RunFileDialog(Dialog);
     }
 
-    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override {
-        QFileDialog Dialog(Parent, Kind.Title);
+    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind,
+                            const QString& Folder) override {
+        QFileDialog Dialog(Parent, Kind.Title, Folder);
         Dialog.setAcceptMode(QFileDialog::AcceptSave);
         Dialog.setFileMode(QFileDialog::AnyFile);
         Dialog.setOption(QFileDialog::DontConfirmOverwrite, false);

@@ -41,10 +41,11 @@ public:
                                                     QMessageBox::StandardButton Default) = 0;
     // The application's error display: caption "propdump editor", error icon, OK.
     virtual void ShowError(QWidget* Parent, const QString& Text) = 0;
-    // Empty when the user cancels.
-    virtual QString GetOpenFileName(QWidget* Parent) = 0;
+    // Empty when the user cancels. The dialogs start in Folder (empty: where the toolkit likes).
+    virtual QString GetOpenFileName(QWidget* Parent, const QString& Folder) = 0;
     // Asks before overwriting; the name returned carries the default suffix when one was added.
-    virtual QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) = 0;
+    virtual QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind,
+                                    const QString& Folder) = 0;
     // Shows Dialog modally; returns QDialog::Accepted or QDialog::Rejected.
     virtual int RunModal(QDialog& Dialog) = 0;
     virtual void PushBusyCursor() = 0;

@@ -253,9 +253,11 @@ void TFrmWorldMap::MapViewDblClick(int Index) {
 }
 
 void TFrmWorldMap::SavePictureButtonClick() {
-    const QString Path = Platform().GetSaveFileName(
-        this, {QStringLiteral("Save Map Picture"), QStringLiteral("PNG image (*.png)"),
-               QStringLiteral("png")});
+    const QString Path =
+        Platform().GetSaveFileName(this,
+                                   {QStringLiteral("Save Map Picture"),
+                                    QStringLiteral("PNG image (*.png)"), QStringLiteral("png")},
+                                   Form.FileDialogFolder());
     if (Path.isEmpty())
         return;
     // PNG whatever the name ends in, since that is what the dialog offered.

@@ -18,6 +18,7 @@
 #include <QCollator>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -324,6 +325,10 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
     auto* ShortcutsFirst = new TWindowShortcutsFirst(this, CloseFile);
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(ShortcutsFirst);
+    setAcceptDrops(true);
+    auto* FilesToWindow = new TFilesToWindow(this);
+    for (QLineEdit* Box : findChildren<QLineEdit*>())
+        Box->installEventFilter(FilesToWindow);
     // Last: the text boxes' own undo keys are sorted out before the filter above sees them.
     BindHistoryHandlers();
 
@@ -632,13 +637,15 @@ void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
 void TMainForm::OpenFileExecute() {
     if (!QuerySaveChanges())
         return;
-    const QString Path = Platform().GetOpenFileName(this);
+    const QString Path = Platform().GetOpenFileName(this, FileDialogFolder());
     if (Path.isEmpty())
         return;
     OpenFileNamed(Path);
 }
 
 void TMainForm::OpenFileNamed(const QString& Path) {
+    // Also when the file then cannot be read: the user went to its folder for it.
+    LastFolder = QFileInfo(Path).absolutePath();
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
     LoadAskingVersion(
@@ -674,6 +681,18 @@ bool TMainForm::LoadAskingVersion(
     return true;
 }
 
+QString TMainForm::FileDialogFolder() const {
+    QString Folder =
+        Propdump.FileName.empty() ? LastFolder : QFileInfo(FullFileName).absolutePath();
+    while (!Folder.isEmpty() && !QFileInfo(Folder).isDir()) {
+        const QString Enclosing = QFileInfo(Folder).absolutePath();
+        if (Enclosing == Folder)
+            return {};
+        Folder = Enclosing;
+    }
+    return Folder;
+}
+
 void TMainForm::SaveFileExecute() {
     try {
         Propdump.Save();
@@ -689,9 +708,10 @@ void TMainForm::SaveFileExecute() {
 }
 
 void TMainForm::SaveFileAsExecute() {
-    const QString Path = Platform().GetSaveFileName(this, PropdumpSaveDialog());
+    const QString Path = Platform().GetSaveFileName(this, PropdumpSaveDialog(), FileDialogFolder());
     if (Path.isEmpty())
         return;
+    LastFolder = QFileInfo(Path).absolutePath();
     const std::string Previous = Propdump.FileName;
     const QString PreviousText = FullFileName;
     auto PutBack = [&] {

@@ -16,9 +16,10 @@
 //                        comparing with another dump
 //   uMainFormHistory.cpp undo and redo on "Edit" (every change above is recorded through
 //                        RecordChange)
+//   uMainFormDrop.cpp    a file dropped on the window opens as Open opens it
 // A group declares its handlers in this class and wires them in its Bind...Handlers function at
 // the end of this header; the constructor calls them once every control and action exists.
-// Action handlers are bound with ActionList1->SetHandler(name, ...) so that they run "as a
+// Action handlers are bound with ActionList1->SetHandler(action, ...) so that they run "as a
 // click" (enabled, not suspended) through the command wrapper; other events with connect(),
 // their handler wrapped in RunCommand (ui/Command.h) so that no error reaches the event loop.
 // Long walks over the objects use TLongLoop (ui/LongLoop.h).
@@ -67,6 +68,14 @@ struct TAreaSearch {
 // The lines of the criteria summary: what Search runs, the area of the last search from the map
 // included until the results are cleared or the criteria edited.
 QStringList SearchSummary(const TSearchCriteria& Criteria, const std::optional<TAreaSearch>& Area);
+
+// For the window's text boxes: a file dragged over one opens as over the rest of the window,
+// rather than having its name typed into the box. Dragged text still goes into the box.
+class TFilesToWindow : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+};
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -177,6 +186,10 @@ public:
     // Open without the dialog: what Open does once a file has been chosen (used at start-up
     // for a file named on the command line). Errors pass to the caller.
     void OpenFileNamed(const QString& Path);
+    // Where the open and save dialogs start: the open file's folder, else the folder of the file
+    // last opened or saved under a new name in this run (empty before any: the toolkit's choice).
+    // A folder removed meanwhile gives way to its nearest enclosing folder that is still there.
+    QString FileDialogFolder() const;
 
     // Before the document goes (Close, Open, Exit, closing the window, a drop of another file):
     // with unsaved changes, asks "Save changes to "NAME"?" with Save, Discard and Cancel. True
@@ -274,6 +287,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dragMoveEvent(QDragMoveEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
 
 private:
     friend class TLongLoop;
@@ -316,10 +332,16 @@ private:
     // header as Open does; Name is its file name without the folder. False when the user cancelled.
     bool ReadOtherDump(TPropdumpFile& Other, QString& Name);
     void SetFileActionsEnabled(bool Enabled);
+    // Whether a drop may start a command now: not while one runs, asks or holds a dialog open.
+    bool TakesDrops() const;
+    // The drop's own command, once the drag is over: a refusal's message, or the file opened.
+    void DroppedExecute(const QString& Path, const QString& Refusal);
     void LongLoopStarted();
     void LongLoopEnded();
 
     QString FullFileName;
+    // The folder of the file last opened or saved under a new name.
+    QString LastFolder;
     QString ResultsOrigin;
     QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;

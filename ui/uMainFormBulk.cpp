@@ -176,13 +176,10 @@ void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& 
 } // namespace
 
 void TMainForm::BindBulkHandlers() {
-    ActionList1->SetHandler(QStringLiteral("DoCitNumReplace"),
-                            [this] { DoCitNumReplaceExecute(); });
-    ActionList1->SetHandler(QStringLiteral("ReplaceModels"), [this] { ReplaceModelsExecute(); });
-    ActionList1->SetHandler(QStringLiteral("NormalizeModels"),
-                            [this] { NormalizeModelsExecute(); });
-    ActionList1->SetHandler(QStringLiteral("DenormalizeModels"),
-                            [this] { DenormalizeModelsExecute(); });
+    ActionList1->SetHandler(DoCitNumReplace, [this] { DoCitNumReplaceExecute(); });
+    ActionList1->SetHandler(ReplaceModels, [this] { ReplaceModelsExecute(); });
+    ActionList1->SetHandler(NormalizeModels, [this] { NormalizeModelsExecute(); });
+    ActionList1->SetHandler(DenormalizeModels, [this] { DenormalizeModelsExecute(); });
     // Enter in a find or replacement box is a click on its tab's "Apply".
     for (QLineEdit* Box : {FindCitNum, ReplaceCitNum})
         connect(Box, &QLineEdit::returnPressed, DoCitNumReplace, &QAction::trigger);

@@ -116,8 +116,8 @@ void TMainForm::BindHistoryHandlers() {
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     EditUndo->setIcon(QIcon(ThemePixmap(QStringLiteral("edit-undo"), QStyle::SP_ArrowBack, 16)));
     EditRedo->setIcon(QIcon(ThemePixmap(QStringLiteral("edit-redo"), QStyle::SP_ArrowForward, 16)));
-    ActionList1->SetHandler(QStringLiteral("EditUndo"), [this] { EditUndoExecute(); });
-    ActionList1->SetHandler(QStringLiteral("EditRedo"), [this] { EditRedoExecute(); });
+    ActionList1->SetHandler(EditUndo, [this] { EditUndoExecute(); });
+    ActionList1->SetHandler(EditRedo, [this] { EditRedoExecute(); });
     EditUndoLimit = new QAction(Edit1);
     EditUndoLimit->setObjectName(QStringLiteral("EditUndoLimit"));
     EditUndoLimit->setEnabled(false);

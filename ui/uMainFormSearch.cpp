@@ -138,9 +138,8 @@ void TMainForm::BindSearchHandlers() {
     ListView2->header()->resizeSection(
         DateColumn,
         std::max(ListView2->header()->sectionSize(DateColumn), DateColumnWidth(*ListView2)));
-    ActionList1->SetHandler(QStringLiteral("DoSearch"), [this] { DoSearchExecute(); });
-    ActionList1->SetHandler(QStringLiteral("DeleteSearchResults"),
-                            [this] { DeleteSearchResultsExecute(); });
+    ActionList1->SetHandler(DoSearch, [this] { DoSearchExecute(); });
+    ActionList1->SetHandler(DeleteSearchResults, [this] { DeleteSearchResultsExecute(); });
     connect(SpeedButton3, &QToolButton::clicked, this,
             [this] { RunCommand(this, [this] { SpeedButton3Click(); }); });
     const auto Open = [this] { RunCommand(this, [this] { ListView2DblClick(); }); };

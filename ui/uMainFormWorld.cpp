@@ -75,10 +75,9 @@ QString ImportLossQuestion(const TVersionLoss& Loss, int Version) {
 } // namespace
 
 void TMainForm::BindWorldHandlers() {
-    ActionList1->SetHandler(QStringLiteral("MoveSearchResults"),
-                            [this] { MoveSearchResultsExecute(); });
-    ActionList1->SetHandler(QStringLiteral("ImportObjects"), [this] { ImportObjectsExecute(); });
-    ActionList1->SetHandler(QStringLiteral("CompareWith"), [this] { CompareWithExecute(); });
+    ActionList1->SetHandler(MoveSearchResults, [this] { MoveSearchResultsExecute(); });
+    ActionList1->SetHandler(ImportObjects, [this] { ImportObjectsExecute(); });
+    ActionList1->SetHandler(CompareWith, [this] { CompareWithExecute(); });
     // There is something to move exactly when there are results.
     const auto FollowRows = [this] {
         MoveSearchResults->setEnabled(SearchResults->RowCount() > 0);
@@ -89,7 +88,7 @@ void TMainForm::BindWorldHandlers() {
 }
 
 bool TMainForm::ReadOtherDump(TPropdumpFile& Other, QString& Name) {
-    const QString Path = Platform().GetOpenFileName(this);
+    const QString Path = Platform().GetOpenFileName(this, FileDialogFolder());
     if (Path.isEmpty())
         return false;
     Name = QFileInfo(Path).fileName();

@@ -47,8 +47,10 @@ public:
         return QMessageBox::Yes;
     }
     void ShowError(QWidget*, const QString& Text) override { Errors.append(Text); }
-    QString GetOpenFileName(QWidget*) override { return {}; }
-    QString GetSaveFileName(QWidget*, const TSaveDialogKind&) override { return {}; }
+    QString GetOpenFileName(QWidget*, const QString&) override { return {}; }
+    QString GetSaveFileName(QWidget*, const TSaveDialogKind&, const QString&) override {
+        return {};
+    }
     int RunModal(QDialog&) override { return QDialog::Rejected; }
     void PushBusyCursor() override {}
     void PopBusyCursor() override {}

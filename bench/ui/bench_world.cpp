@@ -21,7 +21,7 @@ namespace {
 class TWorldPlatform : public TAnsweringPlatform {
 public:
     QString File;
-    QString GetOpenFileName(QWidget*) override { return File; }
+    QString GetOpenFileName(QWidget*, const QString&) override { return File; }
     int RunModal(QDialog& Dialog) override {
         if (auto* Move = qobject_cast<TFrmMove*>(&Dialog)) {
             Move->OffsetEdit->setText(QStringLiteral("200N 0E"));

@@ -295,8 +295,8 @@ TEST(PropdumpToolFiles, ProgressBarIsWipedBeforeAnythingElseIsWritten) {
 
 // A line of 50 MB costs a small multiple of its length, whatever the command does with it.
 TEST(PropdumpToolFiles, LongLineInMemoryProportionateToIt) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer's own memory hides the tool's";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's own memory hides the tool's";
 #endif
     constexpr std::size_t Length = 50 * 1000 * 1000;
     TScratchDir Dir;

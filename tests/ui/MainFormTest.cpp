@@ -39,6 +39,8 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <stdexcept>
+
 #include <algorithm>
 #include <memory>
 #include <system_error>
@@ -741,6 +743,25 @@ private slots:
         QVERIFY(Form->ActionList1->Execute("OpenFile"));
         QCOMPARE(Fake->OpenFileAnswers.size(), 0);
         QCOMPARE(Form->Propdump.Count(), 1);
+    }
+
+    // A button whose action was never bound does nothing when clicked; binding anything but an
+    // action of the list is refused at once rather than leaving one.
+    void everyActionIsBound() {
+        // The window's keys are its commands: every one of them is an action of the list.
+        QCOMPARE(Form->ActionList1->Actions(), Form->actions());
+        QStringList Unbound;
+        for (QAction* Action : Form->ActionList1->Actions())
+            if (!Form->ActionList1->HasHandler(Action))
+                Unbound << Action->objectName();
+        QCOMPARE(Unbound, QStringList());
+        QAction Foreign;
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                 Form->ActionList1->SetHandler(&Foreign, [] {}));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                 Form->ActionList1->SetHandler(nullptr, [] {}));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                 Form->ActionList1->SetHandler(Form->OpenFile, {}));
     }
 
     // The refresh lets the window paint once; a command started right then must not change

@@ -25,6 +25,11 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--frob", "a.pd"} << true << 2 << ""
                                         << "propedit: unknown option '--frob'\nUsage: ";
         QTest::newRow("standard input") << QStringList{"-"} << true << 2 << "" << "propedit: unknown option '-'\n";
+        // Without a display the application object cannot start, so the refusal comes first.
+        QTest::newRow("two files, no display") << QStringList{"a.pd", "b.pd"} << false << 2 << ""
+                                               << "propedit: one file at a time, not 2\n";
+        QTest::newRow("unknown option, no display") << QStringList{"--frob"} << false << 2 << ""
+                                                    << "propedit: unknown option '--frob'\nUsage: ";
         QTest::newRow("a file after --") << QStringList{"--", "-a.pd", "b.pd"} << true << 2 << ""
                                          << "propedit: one file at a time, not 2\n";
     }

@@ -11,6 +11,8 @@ void FakePlatform::Reset() {
     Sounds.clear();
     Messages.clear();
     Errors.clear();
+    OpenFolders.clear();
+    SaveFolders.clear();
     Log.clear();
     MessageAnswers.clear();
     OpenFileAnswers.clear();
@@ -41,11 +43,13 @@ void FakePlatform::ShowError(QWidget*, const QString& Text) {
     Log.append(QStringLiteral("error ") + Text);
 }
 
-QString FakePlatform::GetOpenFileName(QWidget*) {
+QString FakePlatform::GetOpenFileName(QWidget*, const QString& Folder) {
+    OpenFolders.append(Folder);
     return OpenFileAnswers.isEmpty() ? QString() : OpenFileAnswers.dequeue();
 }
 
-QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind&) {
+QString FakePlatform::GetSaveFileName(QWidget*, const TSaveDialogKind&, const QString& Folder) {
+    SaveFolders.append(Folder);
     return SaveFileAnswers.isEmpty() ? QString() : SaveFileAnswers.dequeue();
 }
 

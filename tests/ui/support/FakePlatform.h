@@ -32,6 +32,9 @@ public:
     QList<TSoundKind> Sounds;
     QList<Message> Messages;
     QStringList Errors;
+    // The folder each open and each save dialog started in, in order.
+    QStringList OpenFolders;
+    QStringList SaveFolders;
     int CursorDepth = 0;
     int MaxCursorDepth = 0;
     // Everything above in the order it happened: "sound Asterisk", "message <text>",
@@ -55,8 +58,9 @@ public:
                                             QMessageBox::StandardButtons Buttons,
                                             QMessageBox::StandardButton Default) override;
     void ShowError(QWidget* Parent, const QString& Text) override;
-    QString GetOpenFileName(QWidget* Parent) override;
-    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind) override;
+    QString GetOpenFileName(QWidget* Parent, const QString& Folder) override;
+    QString GetSaveFileName(QWidget* Parent, const TSaveDialogKind& Kind,
+                            const QString& Folder) override;
     int RunModal(QDialog& Dialog) override;
     void PushBusyCursor() override;
     void PopBusyCursor() override;

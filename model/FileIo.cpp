@@ -66,7 +66,14 @@ public:
         fs::TFile file = fs::CreateTemporaryBeside(target, isPrivate, path, error);
         if (!file.IsOpen())
             return nullptr;
-        return std::unique_ptr<TTempFile>(new TTempFile(std::move(path), std::move(file)));
+        // Should there be no memory left to hold it, the new file goes again.
+        try {
+            return std::unique_ptr<TTempFile>(new TTempFile(path, std::move(file)));
+        } catch (...) {
+            file = fs::TFile();
+            fs::RemoveFile(path);
+            throw;
+        }
     }
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;

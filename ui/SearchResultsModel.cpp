@@ -76,6 +76,17 @@ void TSearchResultsModel::SetRows(std::vector<TRow> NewRows) {
     endResetModel();
 }
 
+void TSearchResultsModel::UpdateTexts(const std::function<bool(int Position, TRow& Row)>& RowOf) {
+    if (Rows.empty())
+        return;
+    for (TRow& Row : Rows) {
+        TRow Now;
+        if (RowOf(Row.Position, Now))
+            Row.Texts = std::move(Now.Texts);
+    }
+    emit dataChanged(index(0, 0), index(RowCount() - 1, ColumnCount - 1));
+}
+
 int TSearchResultsModel::Position(int Row) const {
     return Row >= 0 && Row < RowCount() ? Rows[static_cast<std::size_t>(Row)].Position : 0;
 }

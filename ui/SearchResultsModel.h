@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class TSearchResultsModel : public QAbstractTableModel {
@@ -29,6 +30,9 @@ public:
     void Append(TRow Row);
     // Replaces every row at once (one reset, so a view redraws once).
     void SetRows(std::vector<TRow> NewRows);
+    // Each row's texts anew from RowOf(Position), keeping the rows, their order and the view's
+    // selection; a row for which RowOf gives false keeps its texts.
+    void UpdateTexts(const std::function<bool(int Position, TRow& Row)>& RowOf);
     int RowCount() const { return static_cast<int>(Rows.size()); }
     // The 1-based document position shown in the "#" column of Row.
     int Position(int Row) const;

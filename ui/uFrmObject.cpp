@@ -318,7 +318,9 @@ void TFrmObject::ApplyChanges() {
     // The read-only view shows an object; it never changes one.
     if (!IsEditable || !PropObject)
         return;
-    TPropObject& object = *PropObject;
+    // Every field is read into a copy first: a value that cannot be converted leaves the object
+    // as it was, not with the fields before it already written.
+    TPropObject object = *PropObject;
     if (UserChanged[enModel])
         object.Model = Encoded(Edit1->text(), "Model");
     if (UserChanged[enDescription])
@@ -340,6 +342,7 @@ void TFrmObject::ApplyChanges() {
         object.Tilt = StrToInt(Encoded(Edit5->text(), "Tilt"));
     if (UserChanged[enRoll])
         object.Roll = StrToInt(Encoded(Edit6->text(), "Roll"));
+    *PropObject = std::move(object);
 }
 
 void TFrmObject::CancelButtonClick() {

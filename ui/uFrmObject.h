@@ -86,7 +86,7 @@ private:
     void EntryChanged(TEntry Entry);
     void ColourEntry(TEntry Entry);
     void ModelEdited(const QString& Text);
-    // Writes the changed fields in order; stops at the first that cannot be converted.
+    // Writes the changed fields, all of them or, when one cannot be converted, none.
     void ApplyChanges();
 
     bool IsEditable = true;

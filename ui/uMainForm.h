@@ -223,6 +223,9 @@ public:
     void DoSearchExecute();
     void DeleteSearchResultsExecute();
     void ListView2DblClick();
+    // The results keep their positions through an edit, a bulk edit, a move or a step of undo,
+    // but show what now stands there.
+    void UpdateResultTexts();
     // Lists on "Search", as a search does, every object inside Area and, when
     // OnlyMatchingCriteria, meeting the search criteria as well. The area stays part of the
     // search (the summary shows it, Search runs it again) until the results are cleared or the

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,10 +86,12 @@ public:
 
     ~TFinalRefresh() noexcept(false) {
         const bool Unwinding = std::uncaught_exceptions() > UncaughtAtStart;
-        const std::size_t Changed = Recorder.Changed();
+        std::size_t Changed = Recorder.Changed();
         std::exception_ptr Failure;
         try {
-            if (Recorder.Keeps())
+            if (Unwinding && TakeBackChanges && Recorder.Keeps())
+                Changed = TakeBack();
+            else if (Recorder.Keeps())
                 Form.RecordChange([this] { return Recorder.Finish(); });
             else if (Changed != 0)
                 Form.RecordUnkeptChange();
@@ -108,7 +111,27 @@ public:
             std::rethrow_exception(Failure);
     }
 
+    // Memory ran out part-way through the walk: what it had changed is taken back, so that the
+    // document is as before the edit. Other errors (and the window closing) keep what was
+    // changed, recorded for undo.
+    bool TakeBackChanges = false;
+
 private:
+    // Should taking back fail too, what was changed is kept and recorded. Returns how many
+    // objects stay changed.
+    std::size_t TakeBack() {
+        std::unique_ptr<TUndoStep> Step = Recorder.Finish();
+        if (!Step)
+            return 0;
+        try {
+            Step->Undo(Form.Propdump);
+            return 0;
+        } catch (...) {
+            Form.RecordChange([&Step] { return std::move(Step); });
+            return Recorder.Changed();
+        }
+    }
+
     TMainForm& Form;
     const TBulkEditSteps& Edit;
     TBulkEditRecorder& Recorder;
@@ -133,7 +156,12 @@ void RunBulkEdit(TMainForm& Form, const TBulkEditSteps& Steps, const TBulkEdit& 
             Stopped = true;
             break;
         }
-        Recorder.ApplyRange(Objects, Index, Index + Slice);
+        try {
+            Recorder.ApplyRange(Objects, Index, Index + Slice);
+        } catch (const std::bad_alloc&) {
+            Refresh.TakeBackChanges = true;
+            throw;
+        }
         Index += Slice;
     }
     if (!Stopped)

@@ -94,13 +94,12 @@ void TMainForm::EditObject(TPropObject& Object, bool ReadOnly) {
     FrmObject->PropObject = &Object;
     FrmObject->SetEditable(!ReadOnly);
     const TPropObject Before = Object;
-    const bool Applied = Platform().RunModal(*FrmObject) == QDialog::Accepted;
-    // Also after Cancel: an OK that failed half-way may have written some fields already.
+    // OK writes every changed field or, when one is refused, none; Cancel writes nothing.
+    if (Platform().RunModal(*FrmObject) != QDialog::Accepted)
+        return;
     const auto Position = static_cast<std::size_t>(&Object - Propdump.Objects.data());
     if (Position < Propdump.Objects.size())
         RecordChange([&] { return ObjectEditStep(Position, Before, Object); });
-    if (!Applied)
-        return;
     ListBox1->viewport()->update();
     emit DocumentChanged();
 }

@@ -146,6 +146,20 @@ void TMainForm::BindSearchHandlers() {
     connect(ListView2, &QTreeView::doubleClicked, this, Open);
     OpenWithEnter(*ListView2, Open);
     ListView2->setItemDelegate(new TWholeTextHints(ListView2));
+    connect(this, &TMainForm::DocumentChanged, this, &TMainForm::UpdateResultTexts);
+}
+
+void TMainForm::UpdateResultTexts() {
+    // Rows being made or used up are replaced or cleared when that ends; a bulk edit's walk
+    // leaves them in place.
+    if (!DoSearch->isEnabled())
+        return;
+    SearchResults->UpdateTexts([this](int Position, TSearchResultsModel::TRow& Row) {
+        if (Position < 1 || Position > Propdump.Count())
+            return false;
+        Row = ResultRow(Position - 1, Propdump.Item(Position - 1));
+        return true;
+    });
 }
 
 bool TMainForm::SearchBusy() const {

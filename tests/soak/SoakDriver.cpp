@@ -199,20 +199,20 @@ MObjects AsSaved(MObjects Objects, int Version) {
 class TSignallingWriter : public TFileWriter {
 public:
     TSignallingWriter(std::size_t Limit, int Signal) : Limit(Limit), Signal(Signal) {}
-    void Write(int Fd, const char* Data, std::size_t Size) override {
+    void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) override {
         const std::size_t First = std::min(Size, Limit - std::min(Limit, Written));
-        Plain.Write(Fd, Data, First);
+        Plain.Write(File, Data, First);
         Written += First;
         if (First < Size) {
             ::raise(Signal);
-            Plain.Write(Fd, Data + First, Size - First);
+            Plain.Write(File, Data + First, Size - First);
         }
     }
 
 private:
     std::size_t Limit, Written = 0;
     int Signal;
-    TPosixFileWriter Plain;
+    TSystemFileWriter Plain;
 };
 
 // What a change does to the search results when it is undone or redone.

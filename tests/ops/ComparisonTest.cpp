@@ -13,7 +13,7 @@
 namespace {
 
 // "Pa": an object at place P whose other fields are those of a.
-TPropObject Spec(const std::string& Text) {
+TPropObject ObjectOf(const std::string& Text) {
     TPropObject Object;
     Object.X = Text[0] * 1000;
     Object.Y = -7;
@@ -23,10 +23,10 @@ TPropObject Spec(const std::string& Text) {
     return Object;
 }
 
-std::vector<TPropObject> Specs(const std::vector<std::string>& Texts) {
+std::vector<TPropObject> ObjectsOf(const std::vector<std::string>& Texts) {
     std::vector<TPropObject> Objects;
     for (const std::string& Text : Texts)
-        Objects.push_back(Spec(Text));
+        Objects.push_back(ObjectOf(Text));
     return Objects;
 }
 
@@ -74,7 +74,7 @@ TEST(Comparison, PairsByPlaceEqualObjectsFirstThenInFileOrder) {
         for (const TDumpSide Held : {TDumpSide::Old, TDumpSide::New}) {
             SCOPED_TRACE(std::string(Case.Name) +
                          (Held == TDumpSide::Old ? ", old held" : ", new held"));
-            const std::vector<TPropObject> Old = Specs(Case.Old), New = Specs(Case.New);
+            const std::vector<TPropObject> Old = ObjectsOf(Case.Old), New = ObjectsOf(Case.New);
             const TComparison Lists = Compare(Old, New, Held, true);
             EXPECT_EQ(Lists.AddedPositions(), Case.Added);
             EXPECT_EQ(Lists.RemovedPositions(), Case.Removed);
@@ -108,7 +108,7 @@ TEST(Comparison, AnyFieldMakesAChange) {
             O.Description = "";
         },
     };
-    TPropObject Base = Spec("Pa");
+    TPropObject Base = ObjectOf("Pa");
     Base.Description = "x";
     for (std::size_t i = 0; i < Changes.size(); ++i) {
         TPropObject Changed = Base;
@@ -130,14 +130,14 @@ TEST(Import, ConvertsMovesAndFilters) {
     TPropdumpFile Backup;
     Backup.Version = 4;
     for (const char* Text : {"Pa", "Qb", "Ra", "Sa"})
-        Backup.Objects.push_back(Spec(Text));
+        Backup.Objects.push_back(ObjectOf(Text));
     Backup.Objects[1].ObjectType = 2; // a zone with data
     Backup.Objects[1].Data = {1, 2};
     Backup.Objects[1].DataLength = 2;
     Backup.Objects[2].Tilt = 5;
     TPropdumpFile Today;
     Today.Version = 3;
-    Today.Objects = {Backup.Objects[0], Spec("Sz")};
+    Today.Objects = {Backup.Objects[0], ObjectOf("Sz")};
     Today.Objects[0].Tilt = 0;
 
     const auto Owner = [](char Letter) {
@@ -181,7 +181,7 @@ TEST(Import, ConvertsMovesAndFilters) {
         ASSERT_EQ(Plan.Objects.size(), Case.Objects.size());
         for (std::size_t i = 0; i < Plan.Objects.size(); ++i) {
             const TPropObject& Object = Plan.Objects[i];
-            const TPropObject Expected = Spec(Case.Objects[i]);
+            const TPropObject Expected = ObjectOf(Case.Objects[i]);
             EXPECT_EQ(Object.X, Expected.X);
             EXPECT_EQ(Object.Y, Expected.Y + Case.Choice.By.Y);
             EXPECT_EQ(Object.Owner, Expected.Owner);

@@ -480,10 +480,13 @@ TFile CreateNew(const std::wstring& Folder, std::wstring_view Prefix, DWORD Flag
                          (Security ? WRITE_DAC | WRITE_OWNER : 0);
     for (int Attempt = 0; Attempt < 100; ++Attempt) {
         const std::wstring Path = Folder + RandomName(Prefix);
-        const HANDLE Created = ::CreateFileW(WidePath(Utf8(Path)).c_str(), Access, ShareAll,
+        // Every name is made before the file: nothing that could run out of memory comes
+        // between its creation and its handle's owner, which would leave it behind.
+        std::string Named = Utf8(Path);
+        const HANDLE Created = ::CreateFileW(WidePath(Named).c_str(), Access, ShareAll,
                                              Security, CREATE_NEW, Flags, nullptr);
         if (NativeOf(Created) != NoFile) {
-            CreatedPath = Utf8(Path);
+            CreatedPath = std::move(Named);
             Error.clear();
             return TFile(NativeOf(Created));
         }

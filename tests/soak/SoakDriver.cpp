@@ -759,10 +759,10 @@ private:
                 Chosen.push_back(O);
             }
         if (Missing) {
-            MObjects Lacking;
-            for (std::size_t I : Differences(M.Objects, Chosen))
-                Lacking.push_back(Chosen[I]);
-            Chosen = Lacking;
+            MObjects Lacks;
+            for (std::size_t I : Lacking(M.Objects, Chosen))
+                Lacks.push_back(Chosen[I]);
+            Chosen = Lacks;
         }
         if (Chosen.empty())
             return;

@@ -344,6 +344,33 @@ std::vector<std::size_t> Differences(const MObjects& Old, const MObjects& New) {
     return Listed;
 }
 
+std::vector<std::size_t> Lacking(const MObjects& Held, const MObjects& Other) {
+    using TPlace = std::tuple<int32_t, int32_t, int32_t>;
+    std::map<TPlace, std::vector<std::size_t>> Unpaired;
+    for (std::size_t I = 0; I < Held.size(); ++I)
+        Unpaired[{Held[I].X, Held[I].Y, Held[I].Z}].push_back(I);
+    // Equal objects pair first; what is left at a place pairs in file order.
+    std::vector<std::size_t> Left;
+    for (std::size_t I = 0; I < Other.size(); ++I) {
+        std::vector<std::size_t>& Here = Unpaired[{Other[I].X, Other[I].Y, Other[I].Z}];
+        const auto Equal = std::find_if(Here.begin(), Here.end(),
+                                        [&](std::size_t J) { return Held[J] == Other[I]; });
+        if (Equal != Here.end())
+            Here.erase(Equal);
+        else
+            Left.push_back(I);
+    }
+    std::vector<std::size_t> Lacks;
+    for (std::size_t I : Left) {
+        std::vector<std::size_t>& Here = Unpaired[{Other[I].X, Other[I].Y, Other[I].Z}];
+        if (Here.empty())
+            Lacks.push_back(I);
+        else
+            Here.erase(Here.begin());
+    }
+    return Lacks;
+}
+
 MObject InVersion(MObject O, int Version) {
     if (Version < 4)
         O.Type = 0, O.Data.clear();

@@ -63,6 +63,9 @@ bool Relocate(MObject& Object, int32_t Tenths, int32_t CX, int32_t CZ, int32_t D
 // Positions (0-based) in New of what is new or changed since Old: objects pair by place, equal
 // ones first.
 std::vector<std::size_t> Differences(const MObjects& Old, const MObjects& New);
+// The objects of Other that stay unpaired with Held's by place: what a document holding Held
+// lacks of Other.
+std::vector<std::size_t> Lacking(const MObjects& Held, const MObjects& Other);
 
 // The object as a file of Version holds it.
 MObject InVersion(MObject Object, int Version);

@@ -7,6 +7,7 @@
 // read), and the version comes from the header line or, for a file without one, from the caller.
 
 #include "cli/Progress.h"
+#include "model/BlockReader.h"
 #include "model/FileIo.h"
 
 #include <cstddef>
@@ -17,29 +18,9 @@
 #include <string_view>
 #include <vector>
 
-// Bytes read from a file. It grows without clearing the room it adds, since reading fills it.
-class TReadBuffer {
-public:
-    std::string_view View() const { return {Bytes.get(), Used}; }
-    std::size_t Size() const { return Used; }
-    // Makes room for Extra more bytes after the used ones and returns where they go; Resize
-    // then says how many of them were filled.
-    char* Extend(std::size_t Extra);
-    void Resize(std::size_t Size) { Used = Size; }
-    void Assign(std::string_view Text);
-
-private:
-    struct TFree {
-        void operator()(char* Bytes) const { std::free(Bytes); }
-    };
-    std::unique_ptr<char, TFree> Bytes;
-    std::size_t Used = 0;
-    std::size_t Capacity = 0;
-};
-
 struct TBatch {
-    TReadBuffer Text; // whole lines with their line ends
-    // Each line of Text without its line end, as the loader cuts them.
+    TBlock Block; // whole lines with their line ends
+    // Each line of the block without its line end; filled by TObjectSource::Cut.
     std::vector<std::string_view> Lines;
     uint64_t FirstLine = 0;   // 1-based line number of its first line in the file
     uint64_t FirstObject = 0; // 0-based document position of its first object line
@@ -64,27 +45,28 @@ public:
     // 1 when the first line is the header.
     uint64_t HeaderLines() const { return Header; }
 
-    // The next batch, reusing Batch's storage; false at the end of the text.
+    // The next batch's block, reusing Batch's storage; false at the end of the text. Its lines
+    // are cut by Cut, on whichever thread works on it.
     bool Next(TBatch& Batch);
+    // Cuts the batch's block into its lines and numbers them. Batches are cut side by side in
+    // the order Next gave them out, each once; one that fails must still reach Cut or Abandon.
+    void Cut(TBatch& Batch);
+    // A batch handed out by Next will never be cut: the ones after it give up waiting.
+    void Abandon() { Numbers.Abandon(); }
 
-    // Lines read so far.
-    uint64_t Lines() const { return NextLine - 1; }
+    // Lines of the batches cut so far.
+    uint64_t Lines() const { return Numbers.Lines(); }
 
 private:
-    bool ReadMore(TReadBuffer& Into);
-    bool OnlyNulBytesFollow(std::string_view Rest);
-    std::string_view ReadFirstLine();
     void TakeHeader(std::string_view FirstLine);
 
     std::string DisplayName;
     FileSystem::TFile File;
     int FileVersion = 0;
     uint64_t Header = 0;
-    TReadBuffer Carry;           // the start of a line whose end has not been read yet
-    bool AtEnd = false;          // end of file, or a NUL byte, reached
-    bool NulLinePending = false; // the text ended at a NUL byte that the file cannot be read past
-    uint64_t NextLine = 1;
-    uint64_t NextObject = 0;
-    uint64_t BytesRead = 0;
     TProgress Progress;
+    TBlockReader Reader;
+    TBlock First; // read to find the header, and handed out first
+    bool FirstPending = true;
+    TLineNumbers Numbers;
 };

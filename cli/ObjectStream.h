@@ -26,6 +26,7 @@ void RunBatches(TObjectSource& Source, unsigned Threads, TWork&& Work, TConsume&
     RunInOrder<TJob>(
         Threads, [&](TJob& Job) { return Source.Next(Job.Batch); },
         [&](unsigned Worker, TJob& Job) {
+            Source.Cut(Job.Batch);
             Work(Worker, static_cast<const TBatch&>(Job.Batch), Job.Result);
         },
         [&](TJob& Job) { Consume(static_cast<const TBatch&>(Job.Batch), Job.Result); });

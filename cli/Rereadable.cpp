@@ -26,7 +26,7 @@ TRereadable::TRereadable(const std::string& PathGiven, int FileVersionGiven)
     TSystemFileWriter Writer;
     TBatch Batch;
     while (Source.Next(Batch))
-        Writer.Write(Copy, Batch.Text.View().data(), Batch.Text.Size());
+        Writer.Write(Copy, Batch.Block.Text.data(), Batch.Block.Text.size());
 }
 
 std::unique_ptr<TObjectSource> TRereadable::Open() const {

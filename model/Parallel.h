@@ -23,11 +23,12 @@ template <class F> std::jthread TryToStartThread(F&& f) {
     }
 }
 
-// How much work goes to other threads, process-wide. Tests make both small, so that small
+// How much work goes to other threads, process-wide. Tests make them small, so that small
 // documents reach the helper threads on purpose.
 struct TBatchTuning {
     unsigned Threads = 0;      // worker threads; 0: as many as the machine has cores, up to 4
     std::size_t BatchSize = 0; // items per batch for the callers that count in items; 0: theirs
+    std::size_t BlockBytes = 0; // bytes per block for the readers of text (TBlockReader); 0: 1 MiB
 };
 inline TBatchTuning& BatchTuning() {
     static TBatchTuning Tuning;

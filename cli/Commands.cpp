@@ -7,6 +7,7 @@
 #include "cli/TextCodec.h"
 #include "cli/WorldCommands.h"
 #include "model/FileIo.h"
+#include "model/LineFormat.h"
 #include "ops/BulkEdit.h"
 #include "ops/Conversion.h"
 #include "ops/CsvRow.h"
@@ -110,13 +111,34 @@ int RunSearch(const TInvocation& Invocation) {
     const bool ByOwner = Finder.LooksAtOwner();
     const int Version = Source.Version();
     const unsigned ParseParts = ByOwner ? TestParts | OutputParts : TestParts;
+    // When the owner alone decides, a found line needs no object either: it is counted, or
+    // copied when it is the very line the object would be written as.
+    TSearchFields OwnerOnly;
+    OwnerOnly.Set(sfCitNums, true);
+    const bool OwnerDecides = Invocation.Criteria.Fields == OwnerOnly && !Invocation.Area;
+    const bool CopyFound = OwnerDecides && Mode == TSearchOutput::Lines;
+    const bool CountFound = OwnerDecides && Mode == TSearchOutput::Count;
     StreamObjects<TFound>(
         Source, ParseParts,
-        [&](std::string_view Line) {
+        [&](std::string_view Line, TFound& Result) {
             if (!ByOwner)
                 return false;
-            const std::optional<int32_t> Owner = ReadableLineOwner(Version, Line);
-            return Owner && Finder.RulesOutOwner(*Owner);
+            std::optional<TLineOwner> Owner;
+            if (CopyFound)
+                Owner = ReadableLineOwnerAsWritten(Version, Line);
+            else if (const std::optional<int32_t> Found = ReadableLineOwner(Version, Line))
+                Owner = TLineOwner{*Found, false};
+            if (!Owner)
+                return false;
+            if (Finder.RulesOutOwner(Owner->Owner))
+                return true;
+            if (CountFound || (CopyFound && Owner->AsWritten)) {
+                ++Result.Count;
+                if (CopyFound)
+                    Result.Out.append(Line).append("\r\n");
+                return true;
+            }
+            return false;
         },
         [&](unsigned, TPropObject& Object, uint64_t Index, TFound& Result, std::string_view Line) {
             if (!Finder.Finds(Object))

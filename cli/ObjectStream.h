@@ -76,7 +76,8 @@ void ForEachObject(const TBatch& Batch, int Version, uint64_t HeaderLines, unsig
 // OnBadLine(Line, Message, Result) for every line that does not parse, on the worker threads, a
 // batch at a time; each batch's Result (cleared first with its Clear()) goes to Consume(Batch,
 // Result) in file order. An OnObject that also takes the object's Line can parse more of it
-// once it knows it needs the rest.
+// once it knows it needs the rest; a PassOver that also takes the Result may deal with a line
+// itself, without its object.
 template <class TResult, class TPassOver, class TOnObject, class TOnBadLine, class TConsume>
 void StreamObjects(TObjectSource& Source, unsigned Parts, TPassOver&& PassOver,
                    TOnObject&& OnObject, TOnBadLine&& OnBadLine, TConsume&& Consume) {
@@ -88,7 +89,12 @@ void StreamObjects(TObjectSource& Source, unsigned Parts, TPassOver&& PassOver,
             Result.Clear();
             ForEachObject(
                 Batch, Source.Version(), Source.HeaderLines(), Parts, Objects[Worker].Value,
-                PassOver,
+                [&](std::string_view Line) {
+                    if constexpr (std::is_invocable_v<TPassOver&, std::string_view, TResult&>)
+                        return PassOver(Line, Result);
+                    else
+                        return PassOver(Line);
+                },
                 [&](TPropObject& Object, uint64_t Index, std::string_view Line) {
                     if constexpr (std::is_invocable_v<TOnObject&, unsigned, TPropObject&, uint64_t,
                                                       TResult&, std::string_view>)

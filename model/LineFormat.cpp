@@ -365,6 +365,18 @@ public:
     // Where the integers end: at the blank after the last one.
     const char* End() const { return Line + Ends[Count - 1]; }
 
+    // Whether every integer is written as the writer writes it: no zero in front, no "-0".
+    bool WrittenPlain() const {
+        for (int i = 0; i < Count; ++i) {
+            const std::size_t start = i == 0 ? 0 : Ends[i - 1] + 1u;
+            const bool negative = Bytes[start] == '-';
+            const std::size_t first = start + negative;
+            if (Bytes[first] == '0' && (negative || Ends[i] - first > 1))
+                return false;
+        }
+        return true;
+    }
+
 private:
     static constexpr std::size_t Window = 64;
     // Room for an eight-byte load at every position of the window.
@@ -439,7 +451,18 @@ TParseError ParseFields(TPropObject& o, int version, std::string_view line, unsi
 
 namespace {
 
-template <int Version> std::optional<int32_t> ReadableOwnerOf(std::string_view line) {
+bool IsUpperHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    });
+}
+
+// The owner of a readable line, and whether the line is the very bytes the writer gives the
+// object it holds: the integers as the writer puts them, each text exactly as long as its count
+// says, the data in upper-case hex. A line of an uncommon shape is parsed and written again to
+// tell.
+template <int Version, bool AsWritten>
+std::optional<TLineOwner> ReadableOwnerOf(std::string_view line) {
 #ifdef __SSE2__
     constexpr int Count = Version == 2 ? 9 : Version == 3 ? 11 : 13;
     constexpr int Lengths = Count - (Version == 4 ? 4 : 3);
@@ -455,17 +478,42 @@ template <int Version> std::optional<int32_t> ReadableOwnerOf(std::string_view l
             inRange &= atOnce.Take(Count - 1, dataLength);
         if (inRange) {
             const char* const last = line.data() + line.size();
-            if (FindTexts(Version, lengths, dataLength, atOnce.End(), last).Error !=
-                TParseError::None)
+            const TTextsAt at = FindTexts(Version, lengths, dataLength, atOnce.End(), last);
+            if (at.Error != TParseError::None)
                 return std::nullopt;
-            return owner;
+            if constexpr (AsWritten) {
+                const int64_t texts = int64_t{lengths[0]} + lengths[1] + lengths[2];
+                const int64_t size = last - (atOnce.End() + 1);
+                const bool asWritten =
+                    lengths[0] >= 0 && lengths[1] >= 0 && lengths[2] >= 0 && dataLength >= 0 &&
+                    size == texts + 2 * int64_t{dataLength} && atOnce.WrittenPlain() &&
+                    IsUpperHex(std::string_view(atOnce.End() + 1 + texts, 2 * std::size_t(dataLength)));
+                return TLineOwner{owner, asWritten};
+            }
+            return TLineOwner{owner, false};
         }
     }
 #endif
     TPropObject o;
-    if (ParseFields(o, Version, line, 0) != TParseError::None)
+    if (ParseFields(o, Version, line, AsWritten ? lpAllParts : 0u) != TParseError::None)
         return std::nullopt;
-    return o.Owner;
+    if constexpr (AsWritten)
+        return TLineOwner{o.Owner, o.FormatLine(Version) == line};
+    return TLineOwner{o.Owner, false};
+}
+
+template <bool AsWritten>
+std::optional<TLineOwner> ReadableOwner(int version, std::string_view line) {
+    switch (version) {
+    case 2:
+        return ReadableOwnerOf<2, AsWritten>(line);
+    case 3:
+        return ReadableOwnerOf<3, AsWritten>(line);
+    case 4:
+        return ReadableOwnerOf<4, AsWritten>(line);
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -577,16 +625,13 @@ void UnescapeLineBreaks(std::string& Text) {
 }
 
 std::optional<int32_t> ReadableLineOwner(int Version, std::string_view Line) {
-    switch (Version) {
-    case 2:
-        return ReadableOwnerOf<2>(Line);
-    case 3:
-        return ReadableOwnerOf<3>(Line);
-    case 4:
-        return ReadableOwnerOf<4>(Line);
-    default:
-        return std::nullopt;
-    }
+    if (const std::optional<TLineOwner> Found = ReadableOwner<false>(Version, Line))
+        return Found->Owner;
+    return std::nullopt;
+}
+
+std::optional<TLineOwner> ReadableLineOwnerAsWritten(int Version, std::string_view Line) {
+    return ReadableOwner<true>(Version, Line);
 }
 
 std::optional<int> HeaderLineVersion(std::string_view Line) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,14 @@ std::size_t MaxLineSize(const TPropObject& Object, std::size_t DataBytes);
 // Writes the line (without its line end) into Out, which has room for MaxLineSize bytes;
 // returns its end.
 char* PutLine(const TPropObject& Object, int Version, std::size_t DataBytes, char* Out);
+
+// ReadableLineOwner's answer, and whether the line is byte for byte what the writer would give
+// the object it holds (FormatLine): a reader that only passes lines on may then copy them.
+struct TLineOwner {
+    int32_t Owner = 0;
+    bool AsWritten = false;
+};
+std::optional<TLineOwner> ReadableLineOwnerAsWritten(int Version, std::string_view Line);
 
 // The version a header line names; 0 when the line is no header of a known version.
 int HeaderVersion(std::string_view Line);

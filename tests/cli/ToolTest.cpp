@@ -291,6 +291,23 @@ TEST(PropdumpTool, SearchOutputs) {
               "\"a\\nb\",\"action\":\"\",\"data\":\"\"}\n");
 }
 
+// Found by owner alone, a line comes out as the document would write it: copied when it is that
+// already, written again when it is not; the count is the same either way.
+TEST(PropdumpTool, LinesFoundByOwnerComeOutAsWritten) {
+    const std::string In = "propdump version 4\n"
+                           "5 1 0 0 0 0 0 0 0 1 0 0 1 mAB\r\n"
+                           "6 1 0 0 0 0 0 0 0 1 0 0 0 m\r\n"
+                           "05 1 0 0 0 0 0 0 0 1 0 0 1 mab\n"
+                           "5  2 -0 0 0 0 0 0 0 1 0 0 0 mxyz\r"
+                           "5 3 0 0 0 0 0 0 0 0 0 0 0 ";
+    const std::string Written = "5 1 0 0 0 0 0 0 0 1 0 0 1 mAB\r\n";
+    EXPECT_EQ(RunTool({"search", "-", "--owner", "5", "--lines"}, In).Out,
+              "propdump version 4\r\n" + Written + Written +
+                  "5 2 0 0 0 0 0 0 0 1 0 0 0 m\r\n5 3 0 0 0 0 0 0 0 0 0 0 0 \r\n");
+    EXPECT_EQ(RunTool({"search", "-", "--owner", "5", "--count"}, In).Out, "4\n");
+    EXPECT_EQ(RunTool({"search", "-", "--not-owner", "6", "--count"}, In).Out, "4\n");
+}
+
 // Two objects stand away from 0N 0W: at 12.345N 6.789E and at 0.003N 0.001W. An area's edges
 // are inside it.
 TEST(PropdumpTool, AreaJoinsTheCriteria) {

@@ -1,4 +1,5 @@
 #include "model/CFunctions.h"
+#include "model/LineFormat.h"
 #include "model/Propdmp.h"
 
 #include <gtest/gtest.h>
@@ -425,6 +426,9 @@ TEST(PropObjectLine, IntegersReadAsTheScanRoutineReadsThem) {
         if (!parsed)
             continue;
         ASSERT_EQ(*owner, o.Owner) << line;
+        const std::optional<TLineOwner> written = ReadableLineOwnerAsWritten(f.Version, line);
+        ASSERT_TRUE(written && written->Owner == o.Owner) << line;
+        ASSERT_EQ(written->AsWritten, o.FormatLine(f.Version) == line) << line;
         ++accepted;
         const int32_t actual[] = {o.Owner, o.Timestamp, o.X, o.Y, o.Z, o.Yaw, o.Tilt, o.Roll, o.ObjectType};
         const int fixed = f.Version == 2 ? 6 : f.Version == 3 ? 8 : 9;
@@ -488,5 +492,66 @@ TEST(PropObjectLine, QuickWayReadsAsTheByteByByteWay) {
         EXPECT_EQ(o.Owner, c.Owner);
         EXPECT_EQ(*owner, c.Owner);
         EXPECT_EQ(o.Timestamp, c.Timestamp);
+    }
+}
+
+// A reader that passes found lines on copies those that are already what the writer would make
+// of them, and only those: every line the writer makes is known as such, in every version (long
+// ones that the quick way passes by included), and a readable line written any other way never
+// is.
+TEST(PropObjectLine, LinesAsTheWriterWritesThemAreKnown) {
+    std::mt19937_64 rng(23);
+    const auto number = [&rng]() -> int32_t {
+        switch (rng() % 4) {
+        case 0: return 0;
+        case 1: return static_cast<int32_t>(rng() % 10) - 5;
+        case 2: return static_cast<int32_t>(rng());
+        default: return rng() % 2 ? INT32_MIN : INT32_MAX;
+        }
+    };
+    for (int i = 0; i < 3000; ++i) {
+        TPropObject o;
+        for (int32_t* v : {&o.Owner, &o.Timestamp, &o.X, &o.Y, &o.Z, &o.Yaw, &o.Tilt, &o.Roll,
+                           &o.ObjectType})
+            *v = number();
+        const std::string texts[] = {"", "m.rwx", " a\r\nb\x80\x7f ", std::string(70, 'z')};
+        o.Model = texts[rng() % 4];
+        if (o.Model.find_first_of("\r\n") != std::string::npos)
+            o.Model.clear();
+        o.Description = texts[rng() % 4];
+        o.Action = texts[rng() % 4];
+        for (std::size_t n = rng() % 3; n-- > 0;)
+            o.Data.push_back(static_cast<uint8_t>(rng()));
+        o.DataLength = static_cast<int32_t>(o.Data.size());
+        for (const int version : {2, 3, 4}) {
+            const std::string line = o.FormatLine(version);
+            const std::optional<TLineOwner> found = ReadableLineOwnerAsWritten(version, line);
+            ASSERT_TRUE(found) << line;
+            EXPECT_EQ(found->Owner, o.Owner) << line;
+            EXPECT_TRUE(found->AsWritten) << "version " << version << ": " << line;
+        }
+    }
+    const std::string others[] = {
+        "07 1 0 0 0 0 0 0 0 1 0 0 0 m",     // a zero in front
+        "7 -0 0 0 0 0 0 0 0 1 0 0 0 m",     // minus zero
+        "7 1 0 0 0 0 0 0 0 1 0 0 1 mab",    // lower-case data
+        "7 1 0 0 0 0 0 0 0 1 0 0 1 mA\x01", // no hex digit
+        "7 1 0 0 0 0 0 0 0 1 0 0 0 mmm",    // more text than the counts say
+        "7 1 0 0 0 0 0 0 0 -1 0 0 0 m",     // a negative count
+        "7 1 0 0 0 0 0 0 0 0 0 0 0  ",      // two blanks and no text
+        "7 1 0 0 0 0 0 0 0 0 0 0 0",        // no blank and no text
+        "7  1 0 0 0 0 0 0 0 1 0 0 0 m",     // two blanks between numbers
+        "7\b1 0 0 0 0 0 0 0 1 0 0 0 m",     // another separator
+        "7 00000000001 0 0 0 0 0 0 0 1 0 0 0 m",
+    };
+    for (const std::string& line : others) {
+        SCOPED_TRACE(line);
+        TPropObject o;
+        o.ParseLine(4, line);
+        ASSERT_NE(o.FormatLine(4), line) << "not a case of another way of writing";
+        const std::optional<TLineOwner> found = ReadableLineOwnerAsWritten(4, line);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->Owner, 7);
+        EXPECT_FALSE(found->AsWritten);
     }
 }

@@ -1,5 +1,7 @@
 #include "model/Propdmp.h"
 
+#include "model/CodePage.h"
+#include "model/DistinctSet.h"
 #include "model/FileIo.h"
 #include "model/LineFormat.h"
 #include "model/LineSplitter.h"
@@ -9,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -53,6 +56,84 @@ private:
     const FileSystem::TFile& File;
     const std::string& Path;
     uint64_t Bytes; // as the file system told before reading; a guide for splitting only
+};
+
+// The distinct values of one part of the file, in the order of their first object there.
+class TDistinctGatherer {
+public:
+    void Add(const TPropObject& o) {
+        // Objects of one owner tend to come in runs; a run needs no hash look-up.
+        if (!HaveOwner || o.Owner != LastOwner) {
+            HaveOwner = true;
+            LastOwner = o.Owner;
+            if (Owners.Insert(o.Owner))
+                OwnerOrder.push_back(o.Owner);
+        }
+        if (!o.Model.empty() && Models.Insert(o.Model))
+            ModelOrder.push_back(o.Model);
+    }
+
+    // This part's values, then those of later that this part lacks: the order of a walk over
+    // both parts. The model names are views into the parsed objects, taken before they move.
+    TDistinctValues MergedWith(TDistinctGatherer& later) {
+        for (const int32_t owner : later.OwnerOrder)
+            if (Owners.Insert(owner))
+                OwnerOrder.push_back(owner);
+        for (const std::string_view model : later.ModelOrder)
+            if (Models.Insert(model))
+                ModelOrder.push_back(model);
+        TDistinctValues values;
+        values.CitizenNumbers.reserve(OwnerOrder.size());
+        for (const int32_t owner : OwnerOrder)
+            values.CitizenNumbers.push_back(std::to_string(owner));
+        values.ModelNames.assign(ModelOrder.begin(), ModelOrder.end());
+        return values;
+    }
+
+private:
+    TDistinctSet<int32_t, TOwnerHash, std::equal_to<int32_t>> Owners;
+    TDistinctSet<std::string_view, TCaseInsensitiveHash1252, TCaseInsensitiveEqual1252> Models;
+    std::vector<int32_t> OwnerOrder;
+    std::vector<std::string_view> ModelOrder;
+    int32_t LastOwner = 0;
+    bool HaveOwner = false;
+};
+
+// A source that reports each batch it hands out and stops the load once asked to. Batches are
+// at most a read block, also from memory, so that word comes often enough.
+template <class TSource> class TWatchedSource {
+public:
+    static constexpr bool NeedsBuffer = TSource::NeedsBuffer;
+    TWatchedSource(const TSource& source, const TLoadControl& control)
+        : Source(source), Control(control),
+          Watched(Control.OnBatch != nullptr || Control.Cancel != nullptr) {}
+    uint64_t Size() const { return Source.Size(); }
+    std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
+        if (!Watched)
+            return Source.Read(offset, most, buffer);
+        StopIfCancelled();
+        const std::string_view chunk =
+            Source.Read(offset, std::min<uint64_t>(most, ReadBlock), buffer);
+        if (Control.OnBatch)
+            Control.OnBatch(chunk.size());
+        return chunk;
+    }
+    // Work between reads, counted in bytes.
+    void Report(uint64_t bytes) const {
+        StopIfCancelled();
+        if (Control.OnBatch && bytes != 0)
+            Control.OnBatch(bytes);
+    }
+
+private:
+    void StopIfCancelled() const {
+        if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed))
+            throw ELoadCancelled();
+    }
+
+    const TSource& Source;
+    const TLoadControl& Control;
+    bool Watched;
 };
 
 constexpr uint64_t ToTheEnd = std::numeric_limits<uint64_t>::max();
@@ -190,7 +271,8 @@ struct TPartPlan {
 // the first walk counted lines, whatever the file holds now.
 template <class TSource, class TSlots>
 void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int version,
-                const std::atomic<bool>& stop, TSlots&& slotFor) {
+                const std::atomic<bool>& stop, TSlots&& slotFor,
+                TDistinctGatherer* gather = nullptr) {
     uint64_t seen = 0;
     uint64_t bytes = 0;
     WalkLines(source, range, stop, bytes, [&](std::string_view line) {
@@ -200,8 +282,11 @@ void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int 
         if (index < plan.Skipped)
             return;
         const int lineNumber = static_cast<int>(plan.FirstLine + index);
-        switch (ParseFields(slotFor(index - plan.Skipped), version, line)) {
+        TPropObject& o = slotFor(index - plan.Skipped);
+        switch (ParseFields(o, version, line)) {
         case TParseError::None:
+            if (gather)
+                gather->Add(o);
             return;
         case TParseError::Version:
             throw EPropdumpError(VersionMessage(version), lineNumber);
@@ -218,18 +303,38 @@ void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int 
 // Room for count objects, all constructed. The object list is the one big allocation of a load:
 // with huge pages the kernel hands it out in 2 MB pieces instead of faulting in every 4 KB page
 // on its own. When together, another thread has the kernel clear the back half meanwhile.
-void PrepareObjects(std::vector<TPropObject>& objects, std::size_t count, bool together) {
+// Constructing them takes a while on a busy machine, so it goes in slices, each told to
+// sliceDone (which may throw to stop the load).
+template <class F>
+void PrepareObjects(std::vector<TPropObject>& objects, std::size_t count, bool together,
+                    F&& sliceDone) {
     objects.reserve(count);
+    std::atomic<bool> stopHelper = false;
     std::jthread helper;
     const std::size_t bytes = count * sizeof(TPropObject);
     if (bytes >= 2 * 1024 * 1024) {
         FileSystem::AdviseLargeAllocation(objects.data(), bytes);
         char* const middle = reinterpret_cast<char*>(objects.data()) + bytes / 2;
+        char* const last = reinterpret_cast<char*>(objects.data()) + bytes;
         if (together)
-            helper = TryToStartThread(
-                [=] { FileSystem::PrefaultForWriting(middle, bytes - bytes / 2); });
+            helper = TryToStartThread([=, &stopHelper] {
+                constexpr std::size_t Piece = 64 * 1024 * 1024;
+                for (char* at = middle; at < last && !stopHelper; at += Piece)
+                    FileSystem::PrefaultForWriting(
+                        at, std::min<std::size_t>(Piece, static_cast<std::size_t>(last - at)));
+            });
     }
-    objects.resize(count);
+    // Whatever ends this function, the helper stops at its next piece.
+    struct TStop {
+        std::atomic<bool>& Flag;
+        ~TStop() { Flag = true; }
+    } stop{stopHelper};
+    constexpr std::size_t Slice = 1 << 18;
+    for (std::size_t done = 0; done < count;) {
+        done = std::min(count, done + Slice);
+        objects.resize(done);
+        sliceDone(done);
+    }
 }
 
 struct TLoaded {
@@ -241,7 +346,8 @@ struct TLoaded {
 // run on two threads: the first counts the lines of each part, so that the object list is
 // allocated once and every part knows where its objects go; the second parses them into place.
 // The error of the first bad line of the file wins, wherever the threads were.
-template <class TSource> TLoaded LoadDocument(const TSource& source, int version) {
+template <class TSource>
+TLoaded LoadDocument(const TSource& source, int version, TDistinctValues* distinct) {
     const bool hasHeader = version == 0;
     TRange parts[2];
     parts[0].End = parts[1].Begin = SecondPartStart(source);
@@ -308,21 +414,33 @@ template <class TSource> TLoaded LoadDocument(const TSource& source, int version
     }
 
     std::vector<TPropObject>& objects = loaded.Objects;
-    PrepareObjects(objects, static_cast<std::size_t>(objectLines), together);
+    // Making room counts as one more walk over the bytes, in proportion to the objects made.
+    uint64_t prepared = 0;
+    PrepareObjects(objects, static_cast<std::size_t>(objectLines), together,
+                   [&](std::size_t done) {
+                       const uint64_t now = source.Size() * done / objectLines;
+                       source.Report(now - prepared);
+                       prepared = now;
+                   });
     TPropObject* const firstSlots = objects.data();
     TPropObject* const secondSlots = firstSlots + (counts[0].Lines - headerLines);
     const TPartPlan plans[2] = {{counts[0].Lines, 1, headerLines},
                                 {counts[1].Lines, counts[0].Lines + 1, 0}};
+    TDistinctGatherer gathered[2];
     stop = false;
     const TOutcomes parsed = RunSideBySide(
         together, stop,
         [&] {
-            ParseLines(source, parts[0], plans[0], loaded.Version, stop,
-                       [&](uint64_t i) -> TPropObject& { return firstSlots[i]; });
+            ParseLines(
+                source, parts[0], plans[0], loaded.Version, stop,
+                [&](uint64_t i) -> TPropObject& { return firstSlots[i]; },
+                distinct ? &gathered[0] : nullptr);
         },
         [&] {
-            ParseLines(source, parts[1], plans[1], loaded.Version, stop,
-                       [&](uint64_t i) -> TPropObject& { return secondSlots[i]; });
+            ParseLines(
+                source, parts[1], plans[1], loaded.Version, stop,
+                [&](uint64_t i) -> TPropObject& { return secondSlots[i]; },
+                distinct ? &gathered[1] : nullptr);
         });
     if (parsed.First)
         std::rethrow_exception(parsed.First);
@@ -330,34 +448,63 @@ template <class TSource> TLoaded LoadDocument(const TSource& source, int version
         std::rethrow_exception(parsed.Second);
     if (nulLine != 0)
         throw EPropdumpError(NulByteMessage, static_cast<int>(nulLine));
+    if (distinct)
+        *distinct = gathered[0].MergedWith(gathered[1]);
     return loaded;
+}
+
+void TakeLoaded(TPropdumpFile& document, TLoaded&& loaded, const std::string& path) {
+    document.Objects = std::move(loaded.Objects);
+    document.FileName = path;
+    document.Version = loaded.Version;
 }
 
 } // namespace
 
 void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version) {
-    TLoaded loaded = LoadDocument(TMemorySource(Bytes), Version);
-    Objects = std::move(loaded.Objects);
-    FileName = Path;
-    this->Version = loaded.Version;
+    LoadFromMemory(Bytes, Path, Version, TLoadControl{});
+}
+
+void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version,
+                                   const TLoadControl& Control) {
+    // Both walks read every byte, one counting the lines, the other parsing them; making room
+    // for the objects between them is counted as a third.
+    if (Control.OnTotal)
+        Control.OnTotal(3 * static_cast<uint64_t>(Bytes.size()));
+    const TMemorySource source(Bytes);
+    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control.Distinct),
+               Path);
 }
 
 void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
+    LoadFromFile(Path, Version, TLoadControl{});
+}
+
+void TPropdumpFile::LoadFromFile(const std::string& Path, int Version,
+                                 const TLoadControl& Control) {
     const FileSystem::TFile file = OpenFile(Path);
     if (!FileSystem::Rewind(file)) {
         // A pipe or the like can be read only once: take it whole.
         std::string bytes;
         auto buffer = std::make_unique<char[]>(ReadBlock);
         ReadBlocks(file, Path, buffer.get(), [&](std::string_view chunk) {
+            if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed))
+                throw ELoadCancelled();
             bytes.append(chunk);
+            if (Control.OnBatch)
+                Control.OnBatch(chunk.size());
             return true;
         });
-        LoadFromMemory(bytes, Path, Version);
+        // What the pipe held was never known beforehand; the bar stays a busy one.
+        TLoadControl rest = Control;
+        rest.OnTotal = nullptr;
+        LoadFromMemory(bytes, Path, Version, rest);
         return;
     }
     const FileSystem::TFileIdentity status = FileSystem::IdentifyFile(file);
-    TLoaded loaded = LoadDocument(TFileSource(file, Path, status.Size), Version);
-    Objects = std::move(loaded.Objects);
-    FileName = Path;
-    this->Version = loaded.Version;
+    if (status.Regular && Control.OnTotal)
+        Control.OnTotal(3 * status.Size);
+    const TFileSource source(file, Path, status.Size);
+    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control.Distinct),
+               Path);
 }

@@ -2,6 +2,7 @@
 
 #include "model/FileIo.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -80,6 +81,34 @@ std::optional<int32_t> ReadableLineOwner(int Version, std::string_view Line);
 // The number a "propdump version N" line names, known version or not; nullopt for any other line.
 std::optional<int> HeaderLineVersion(std::string_view Line);
 
+// A load stopped through its control's Cancel flag.
+class ELoadCancelled : public std::runtime_error {
+public:
+    ELoadCancelled() : std::runtime_error("The file was not read to its end") {}
+};
+
+// The distinct citizen numbers and model names of a document, as GetCitizenNumbers and
+// GetModelNames give them.
+struct TDistinctValues {
+    std::vector<std::string> CitizenNumbers;
+    std::vector<std::string> ModelNames;
+};
+
+// What a caller may ask of a load besides the document: word of its progress, a way to stop it,
+// and the distinct values, gathered while the lines are parsed rather than in a walk afterwards.
+struct TLoadControl {
+    // Once, before the first batch, when the load knows how many bytes its batches will add up
+    // to; a load from a pipe never knows.
+    std::function<void(uint64_t Total)> OnTotal;
+    // After every batch read, with its bytes. Called from the reading threads, possibly two at
+    // once.
+    std::function<void(uint64_t Bytes)> OnBatch;
+    // Checked before every batch: once set, the load stops with ELoadCancelled.
+    const std::atomic<bool>* Cancel = nullptr;
+    // Filled when the load succeeds.
+    TDistinctValues* Distinct = nullptr;
+};
+
 class TPropdumpFile {
 public:
     TPropdumpFile() = default;
@@ -97,8 +126,11 @@ public:
     // Version 0 reads the version from the header line; any other version takes every line as
     // an object line. On any error the document is left exactly as it was.
     void LoadFromFile(const std::string& Path, int Version);
+    void LoadFromFile(const std::string& Path, int Version, const TLoadControl& Control);
     // The same, from bytes already in memory.
     void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version);
+    void LoadFromMemory(std::string_view Bytes, const std::string& Path, int Version,
+                        const TLoadControl& Control);
 
     // Gives FileName the new content through SaveFileAtomically: a failure at any point leaves
     // the old file as it was, and the file keeps everything it carries besides its bytes.

@@ -25,8 +25,13 @@ TRereadable::TRereadable(const std::string& PathGiven, int FileVersionGiven)
         return;
     TSystemFileWriter Writer;
     TBatch Batch;
-    while (Source.Next(Batch))
+    while (Source.Next(Batch)) {
         Writer.Write(Copy, Batch.Block.Text.data(), Batch.Block.Text.size());
+        // The text ends at a NUL byte with more after it: so must the copy's, or reading it
+        // again would take the lines before it for the whole file.
+        if (Batch.Block.EndsInNulLine)
+            Writer.Write(Copy, "\0\n", 2);
+    }
 }
 
 std::unique_ptr<TObjectSource> TRereadable::Open() const {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -303,6 +304,39 @@ TEST(WorldTool, CsvReadsBackToTheSameFieldsInPython) {
     };
     EXPECT_EQ(Rows, Expected);
 #endif
+}
+
+// Standard input is kept in a copy to be read twice; a NUL byte with more after it must stop the
+// commands there as it stops them in a file, not leave them to go on with the lines before it.
+TEST(WorldTool, StandardInputReadTwiceStopsAtANulByteAsAFileDoes) {
+    using namespace std::string_literals;
+    TScratchDir Dir;
+    const std::string Bad = Dir / "bad.pd";
+    const std::string Text = "propdump version 2\r\n5 6 7 8 9 10 0 0 0 \r\n1 2 3 4 5 6 0 0 0 "s +
+                             '\0' + "more\r\n";
+    WriteBytes(Bad, Text);
+    WriteBytes(Dir / "other.pd", SampleDocument);
+    WriteBytes(Dir / "v2.pd", "propdump version 2\r\n7 8 9 10 11 12 0 0 0 \r\n");
+    const std::vector<std::vector<std::string>> Commands = {
+        {"diff", "{in}", Dir / "other.pd"},
+        {"move", "{in}", "--all", "--by", "1N 0W", "-o", Dir / "out.pd"},
+        {"merge", "{in}", Dir / "v2.pd", "-o", Dir / "out.pd"},
+    };
+    for (const std::vector<std::string>& Command : Commands) {
+        SCOPED_TRACE(Command[0]);
+        std::vector<std::string> FromFile = Command, FromInput = Command;
+        FromFile[1] = Bad;
+        FromInput[1] = "-";
+        const TToolRun File = RunTool(FromFile);
+        const TToolRun Input = RunTool(FromInput, Text);
+        EXPECT_NE(File.Err.find(Bad + ":3: NUL byte"), std::string::npos) << File.Err;
+        EXPECT_EQ(Input.Status, File.Status);
+        std::string Expected = File.Err;
+        Expected.replace(Expected.find(Bad), Bad.size(), "(standard input)");
+        EXPECT_EQ(Input.Err, Expected);
+        EXPECT_EQ(Input.Out, File.Out);
+        EXPECT_FALSE(std::filesystem::exists(Dir / "out.pd"));
+    }
 }
 
 TEST(WorldTool, RefusalsChangeNothing) {

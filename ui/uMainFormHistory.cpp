@@ -6,7 +6,7 @@
 #include "ui/uMainForm.h"
 
 #include "model/FileSystem.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"

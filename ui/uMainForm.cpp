@@ -44,6 +44,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <numeric>
 #include <stdexcept>
 
@@ -778,11 +779,24 @@ void TMainForm::ClearSearchResultsExecute() {
         Platform().PlaySound(TSoundKind::Asterisk);
 }
 
-void TMainForm::LongLoopStarted() {
+void TMainForm::ShowProgress(int64_t Done, int64_t Total) {
+    if (Total == UnknownTotal) {
+        ProgressBar1->setRange(0, 0);
+        return;
+    }
+    // A bar counts in int; a file's bytes may not fit.
+    int Shift = 0;
+    while ((Total >> Shift) > std::numeric_limits<int>::max())
+        ++Shift;
+    ProgressBar1->setRange(0, static_cast<int>(Total >> Shift));
+    ProgressBar1->setValue(static_cast<int>(std::clamp<int64_t>(Done, 0, Total) >> Shift));
+}
+
+void TMainForm::LongCommandStarted() {
     ++LongLoops;
 }
 
-void TMainForm::LongLoopEnded() {
+void TMainForm::LongCommandEnded() {
     if (LongLoops > 0)
         --LongLoops;
     if (LongLoops == 0 && CloseWhenLoopsEnd) {

@@ -28,6 +28,7 @@
 #include "ops/MapArea.h"
 #include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
+#include "ui/LongLoop.h"
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
@@ -77,7 +78,7 @@ public:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public ILongCommandHost {
     Q_OBJECT
 public:
     // Size of the client area below the menu bar; the window cannot be resized.
@@ -292,7 +293,10 @@ protected:
     void dropEvent(QDropEvent* Event) override;
 
 private:
-    friend class TLongLoop;
+    TActionList& CommandActions() override { return *ActionList1; }
+    void ShowProgress(int64_t Done, int64_t Total) override;
+    void LongCommandStarted() override;
+    void LongCommandEnded() override;
 
     void CreateActions();
     void CreateMenu();
@@ -336,8 +340,6 @@ private:
     bool TakesDrops() const;
     // The drop's own command, once the drag is over: a refusal's message, or the file opened.
     void DroppedExecute(const QString& Path, const QString& Refusal);
-    void LongLoopStarted();
-    void LongLoopEnded();
 
     QString FullFileName;
     // The folder of the file last opened or saved under a new name.

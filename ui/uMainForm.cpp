@@ -1,6 +1,7 @@
 #include "ui/uMainForm.h"
 
 #include "ui/Accessibility.h"
+#include "ui/BackgroundWork.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -598,6 +599,14 @@ void TMainForm::SetFileActionsEnabled(bool Enabled) {
 }
 
 void TMainForm::RefreshViews() {
+    Refresh([this] { return TDistinctValues{Propdump.GetCitizenNumbers(), Propdump.GetModelNames()}; });
+}
+
+void TMainForm::RefreshViews(TDistinctValues Known) {
+    Refresh([&Known] { return std::move(Known); });
+}
+
+void TMainForm::Refresh(const std::function<TDistinctValues()>& Distinct) {
     ShowFileName(DecodeFileName(Propdump.FileName));
     ProgressBar1->setValue(0);
     PropFileVer->clear();
@@ -618,8 +627,9 @@ void TMainForm::RefreshViews() {
         TActionList::TSuspendGuard Suspended(*ActionList1);
         Platform().ProcessEvents();
     }
-    CitNumItems->setStringList(ToStringList(Propdump.GetCitizenNumbers()));
-    ModelItems->setStringList(SortedModelNames(Propdump.GetModelNames()));
+    const TDistinctValues Values = Distinct();
+    CitNumItems->setStringList(ToStringList(Values.CitizenNumbers));
+    ModelItems->setStringList(SortedModelNames(Values.ModelNames));
     SetListBox1Count(Propdump.Count());
     PropObjCount->setText(QStringLiteral("Objects in propdump: ") + FormatCount(Propdump.Count()));
     PropFileVer->setText(QStringLiteral("File version %1").arg(Propdump.Version));
@@ -629,10 +639,26 @@ void TMainForm::RefreshViews() {
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
-    // A failed load leaves the document as it was, so the views and the history stay true.
-    Propdump.LoadFromFile(Path, Version);
+    // A failed or stopped load leaves the document as it was, so the views and the history stay
+    // true.
+    const std::unique_ptr<TLoadedDocument> Loaded = LoadInBackground(*this, *this, Path, Version);
+    if (!Loaded)
+        return;
+    TPropdumpFile& New = Loaded->Document;
+    Propdump.Objects.swap(New.Objects);
+    Propdump.FileName.swap(New.FileName);
+    Propdump.Version = New.Version;
+    DisposeObjects(std::move(New.Objects));
     ClearHistory();
-    RefreshViews();
+    RefreshViews(std::move(Loaded->Distinct));
+}
+
+void TMainForm::DisposeObjects(std::vector<TPropObject>&& Objects) {
+    if (Objects.empty())
+        return;
+    if (Disposer.joinable())
+        Disposer.join();
+    Disposer = std::jthread([Old = std::move(Objects)]() mutable { std::vector<TPropObject>().swap(Old); });
 }
 
 void TMainForm::OpenFileExecute() {
@@ -696,7 +722,9 @@ QString TMainForm::FileDialogFolder() const {
 
 void TMainForm::SaveFileExecute() {
     try {
-        Propdump.Save();
+        // The file as it was is the best guess of what the save writes.
+        const QFileInfo Old(DecodeFileName(Propdump.FileName));
+        SaveInBackground(*this, *this, Propdump, Old.isFile() ? Old.size() : 0);
     } catch (...) {
         // The file may have been written in part: it may no longer hold what was last saved.
         UndoHistory.MarkFileChanged();
@@ -738,6 +766,7 @@ void TMainForm::CloseFileExecute() {
         return;
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
+    DisposeObjects(std::move(Propdump.Objects));
     Propdump.Clear();
     ClearHistory();
     RefreshViews();
@@ -799,6 +828,8 @@ void TMainForm::LongCommandStarted() {
 void TMainForm::LongCommandEnded() {
     if (LongLoops > 0)
         --LongLoops;
+    if (LongLoops == 0)
+        emit Idle();
     if (LongLoops == 0 && CloseWhenLoopsEnd) {
         CloseWhenLoopsEnd = false;
         // Queued: the command that ran the loop finishes first.

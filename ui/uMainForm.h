@@ -40,6 +40,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -169,6 +170,8 @@ public:
 
     // Brings every summary view and the file actions in line with Propdump.
     void RefreshViews();
+    // The same, with Propdump's distinct values already known (a load gathers them as it reads).
+    void RefreshViews(TDistinctValues Known);
     // The file name as the FileName label shows it before eliding.
     QString FileNameText() const { return FullFileName; }
     // The number of rows the objects list shows: Propdump.Count() as of the last RefreshViews.
@@ -275,10 +278,13 @@ public:
     void EditUndoExecute();
     void EditRedoExecute();
 
-    // True while a TLongLoop walks the objects.
+    // True while a long command runs: a TLongLoop walks the objects, or a file is being read.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
+    // The last long command has ended (a load, a search, a deletion, a bulk edit): the window
+    // takes commands again. Tests and scripts that drive the window wait for it.
+    void Idle();
     void ListBox1CountChanged(int Count);
     // The document changed in a way views that show it must follow: every RefreshViews ends with
     // it, and so do an object edited in the editor and every Undo and Redo, once the views show
@@ -327,6 +333,9 @@ private:
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);
     void LoadAndRefresh(const std::string& Path, int Version);
+    // The old objects are freed on a thread of their own: millions of them take the window's
+    // thread a noticeable while.
+    void DisposeObjects(std::vector<TPropObject>&& Objects);
     // Reads the dump at Path through Load(File, Version), first with version 0, as Open does:
     // a file without a header asks for its version. False when that question was cancelled.
     // Errors pass to the caller, naming the file.
@@ -340,11 +349,13 @@ private:
     bool TakesDrops() const;
     // The drop's own command, once the drag is over: a refusal's message, or the file opened.
     void DroppedExecute(const QString& Path, const QString& Refusal);
+    void Refresh(const std::function<TDistinctValues()>& Distinct);
 
     QString FullFileName;
     // The folder of the file last opened or saved under a new name.
     QString LastFolder;
     QString ResultsOrigin;
+    std::jthread Disposer;
     QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;
     int LongLoops = 0;

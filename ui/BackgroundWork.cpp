@@ -1,0 +1,169 @@
+#include "ui/BackgroundWork.h"
+
+#include "ui/Platform.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <optional>
+#include <exception>
+#include <thread>
+
+namespace {
+
+// Esc pressed anywhere in the window, or the window asked to close, stops the load at once; Esc
+// in a dialog opened meanwhile stays the dialog's.
+class TStopWatch : public QObject {
+public:
+    TStopWatch(const QWidget& Window, std::atomic<bool>& Cancel)
+        : Window(Window), Cancel(Cancel) {
+        qApp->installEventFilter(this);
+    }
+    ~TStopWatch() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::Close && Watched == &Window) {
+            // The window itself decides whether and when it closes.
+            Cancel = true;
+            return false;
+        }
+        if (Event->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent*>(Event)->key() != Qt::Key_Escape)
+            return false;
+        const auto* Target = qobject_cast<const QWidget*>(Watched);
+        if (!Target || Target->window() != &Window)
+            return false;
+        Cancel = true;
+        return true;
+    }
+
+private:
+    const QWidget& Window;
+    std::atomic<bool>& Cancel;
+};
+
+class TLongCommand {
+public:
+    explicit TLongCommand(ILongCommandHost& Host)
+        : Host(Host), Suspended(Host.CommandActions()) {
+        Host.LongCommandStarted();
+    }
+    ~TLongCommand() { Host.LongCommandEnded(); }
+    TLongCommand(const TLongCommand&) = delete;
+    TLongCommand& operator=(const TLongCommand&) = delete;
+
+private:
+    ILongCommandHost& Host;
+    TActionList::TSuspendGuard Suspended;
+};
+
+} // namespace
+
+void RunInBackground(QWidget& Window, ILongCommandHost& Host, const std::function<void()>& Work,
+                     const std::function<TProgress()>& Progress, std::atomic<bool>* Cancel) {
+    const TLongCommand Running(Host);
+    std::atomic<bool> Finished = false;
+    const auto ShowProgress = [&] {
+        // A finished load waiting for a dialog to close shows that it is done.
+        const TProgress Shown = Finished ? TProgress{1, 1} : Progress();
+        Host.ShowProgress(Shown.Done, Shown.Total);
+    };
+    ShowProgress();
+
+    std::optional<TStopWatch> Stop;
+    if (Cancel)
+        Stop.emplace(Window, *Cancel);
+    QTimer Ticks;
+    Ticks.setInterval(LoadProgressInterval);
+    QObject::connect(&Ticks, &QTimer::timeout, [&] {
+        if (Cancel && Platform().IsShuttingDown())
+            *Cancel = true;
+        ShowProgress();
+    });
+    Ticks.start();
+
+    QEventLoop Waiting;
+    std::exception_ptr Failure;
+    std::thread Worker([&] {
+        try {
+            Work();
+        } catch (...) {
+            Failure = std::current_exception();
+        }
+        Finished = true;
+        // The only way out of the loop below, so the loop outlives this call.
+        QMetaObject::invokeMethod(&Waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    Waiting.exec();
+    Worker.join();
+    Ticks.stop();
+
+    // Never left as a busy bar.
+    Host.ShowProgress(Failure ? 0 : 1, 1);
+    if (Failure)
+        std::rethrow_exception(Failure);
+}
+
+std::unique_ptr<TLoadedDocument> LoadInBackground(QWidget& Window, ILongCommandHost& Host,
+                                                  const std::string& Path, int Version) {
+    auto Loaded = std::make_unique<TLoadedDocument>();
+    std::atomic<bool> Cancel = false;
+    std::atomic<uint64_t> Done = 0;
+    // 0 while not known.
+    std::atomic<uint64_t> Total = 0;
+    TLoadControl Control;
+    Control.OnTotal = [&](uint64_t Bytes) { Total = Bytes; };
+    Control.OnBatch = [&](uint64_t Bytes) { Done.fetch_add(Bytes, std::memory_order_relaxed); };
+    Control.Cancel = &Cancel;
+    Control.Distinct = &Loaded->Distinct;
+    try {
+        RunInBackground(
+            Window, Host, [&] { Loaded->Document.LoadFromFile(Path, Version, Control); },
+            [&]() -> TProgress {
+                const uint64_t Of = Total;
+                if (Of == 0)
+                    return {0, ILongCommandHost::UnknownTotal};
+                return {static_cast<int64_t>(Done.load()), static_cast<int64_t>(Of)};
+            },
+            &Cancel);
+    } catch (const ELoadCancelled&) {
+        return nullptr;
+    }
+    return Loaded;
+}
+
+namespace {
+
+// Counts what a save has written, for its progress.
+class TCountingWriter : public TFileWriter {
+public:
+    void Write(int Fd, const char* Data, std::size_t Size) override {
+        Inner.Write(Fd, Data, Size);
+        Written.fetch_add(Size, std::memory_order_relaxed);
+    }
+    std::atomic<uint64_t> Written = 0;
+
+private:
+    TPosixFileWriter Inner;
+};
+
+} // namespace
+
+void SaveInBackground(QWidget& Window, ILongCommandHost& Host, TPropdumpFile& Document,
+                      uint64_t ExpectedBytes) {
+    TCountingWriter Writer;
+    RunInBackground(
+        Window, Host, [&] { Document.Save(Writer); },
+        [&]() -> TProgress {
+            if (ExpectedBytes == 0)
+                return {0, ILongCommandHost::UnknownTotal};
+            return {static_cast<int64_t>(Writer.Written.load()),
+                    static_cast<int64_t>(ExpectedBytes)};
+        },
+        nullptr);
+}

@@ -21,10 +21,11 @@
 
 namespace {
 
-QByteArray Dump(int Objects, const QByteArray& Model) {
+// Owners 100 to 106 in turn unless Owner is given.
+QByteArray Dump(int Objects, const QByteArray& Model, int Owner = -1) {
     QByteArray Text = "propdump version 3\r\n";
     for (int Index = 0; Index < Objects; ++Index)
-        Text += QByteArray::number(100 + Index % 7) + " 1000000000 0 0 0 0 0 0 " +
+        Text += QByteArray::number(Owner >= 0 ? Owner : 100 + Index % 7) + " 1000000000 0 0 0 0 0 0 " +
                 QByteArray::number(Model.size()) + " 0 0 " + Model + "\r\n";
     return Text;
 }
@@ -199,6 +200,27 @@ private slots:
         QVERIFY(Checked);
         QCOMPARE(Form->Propdump.Count(), 10);
         QVERIFY(!Form->EditUndo->isEnabled());
+    }
+
+    // A save cannot be stopped half-way: closing the window meanwhile waits until the whole
+    // file is written, and then closes without asking, since nothing is left unsaved.
+    void closingDuringASaveWaitsForTheWholeFile() {
+        Form->show();
+        QByteArray Written;
+        Form->Propdump.FileName = Pipe.toStdString();
+        QTimer::singleShot(0, Form.get(), [&] {
+            QVERIFY(Form->LongLoopRunning());
+            Form->close();
+            QVERIFY(Form->isVisible());
+            QFile Reader(Pipe);
+            QVERIFY(Reader.open(QIODevice::ReadOnly));
+            Written = Reader.readAll();
+        });
+        Form->SaveFile->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
+        QCOMPARE(Written, Dump(4, "old", 77));
+        QTRY_VERIFY(!Form->isVisible());
+        QVERIFY(Fake->Messages.isEmpty());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "ui/BackgroundWork.h"
 
+#include "ops/HeapBytes.h"
 #include "ui/Platform.h"
 
 #include <QApplication>
@@ -123,7 +124,11 @@ std::unique_ptr<TLoadedDocument> LoadInBackground(QWidget& Window, ILongCommandH
     Control.Distinct = &Loaded->Distinct;
     try {
         RunInBackground(
-            Window, Host, [&] { Loaded->Document.LoadFromFile(Path, Version, Control); },
+            Window, Host,
+            [&] {
+                Loaded->Document.LoadFromFile(Path, Version, Control);
+                Loaded->HeapBytes = HeapBytesOf(Loaded->Document);
+            },
             [&]() -> TProgress {
                 const uint64_t Of = Total;
                 if (Of == 0)

@@ -14,6 +14,7 @@
 #include "ui/LongLoop.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@ class QWidget;
 struct TLoadedDocument {
     TPropdumpFile Document;
     TDistinctValues Distinct;
+    // HeapBytesOf(Document), counted on the worker: a walk over every object.
+    std::size_t HeapBytes = 0;
 };
 
 struct TProgress {

@@ -649,7 +649,7 @@ void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
     Propdump.FileName.swap(New.FileName);
     Propdump.Version = New.Version;
     DisposeObjects(std::move(New.Objects));
-    ClearHistory();
+    ClearHistory(Loaded->HeapBytes);
     RefreshViews(std::move(Loaded->Distinct));
 }
 

@@ -275,6 +275,8 @@ public:
     TRecording AskRecording(std::size_t StepBytes);
     // A new document: an empty history, nothing unsaved, a limit fitted to the document.
     void ClearHistory();
+    // The same for a document known to hold DocumentBytes (HeapBytesOf).
+    void ClearHistory(std::size_t DocumentBytes);
     void EditUndoExecute();
     void EditRedoExecute();
 

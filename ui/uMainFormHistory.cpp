@@ -167,9 +167,12 @@ TMainForm::TRecording TMainForm::AskRecording(std::size_t StepBytes) {
 }
 
 void TMainForm::ClearHistory() {
+    ClearHistory(HeapBytesOf(Propdump));
+}
+
+void TMainForm::ClearHistory(std::size_t DocumentBytes) {
     UndoHistory.Clear();
-    UndoHistory.SetLimit(
-        TUndoHistory::LimitFor(HeapBytesOf(Propdump), FileSystem::PhysicalMemoryBytes()));
+    UndoHistory.SetLimit(TUndoHistory::LimitFor(DocumentBytes, FileSystem::PhysicalMemoryBytes()));
     ShowHistory();
 }
 

@@ -34,6 +34,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStringListModel>
@@ -641,9 +642,20 @@ void TMainForm::Refresh(const std::function<TDistinctValues()>& Distinct) {
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
     // A failed or stopped load leaves the document as it was, so the views and the history stay
     // true.
+    // Says what is being read, and how to stop it, until the refresh tells about the new
+    // document; a load that did not end so puts the old count back.
+    const QString Shown = PropObjCount->text();
+    PropObjCount->setText(QStringLiteral("Reading \"%1\"... (Esc stops)")
+                              .arg(QFileInfo(DecodeFileName(Path)).fileName()));
+    bool Refreshed = false;
+    const auto PutBack = qScopeGuard([&] {
+        if (!Refreshed)
+            PropObjCount->setText(Shown);
+    });
     const std::unique_ptr<TLoadedDocument> Loaded = LoadInBackground(*this, *this, Path, Version);
     if (!Loaded)
         return;
+    Refreshed = true;
     TPropdumpFile& New = Loaded->Document;
     Propdump.Objects.swap(New.Objects);
     Propdump.FileName.swap(New.FileName);

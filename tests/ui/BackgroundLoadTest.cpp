@@ -69,12 +69,12 @@ private:
         Fake->Reset();
     }
 
-    // What OpenAndEdit left, exactly.
-    void VerifyEditedDocument() {
+    // What OpenAndEdit left, exactly; the count label reads Count.
+    void VerifyEditedDocument(const QString& Count = QStringLiteral("Objects in propdump: 4")) {
         QCOMPARE(Form->Propdump.Count(), 4);
         QCOMPARE(Form->Propdump.FileName, Dir->filePath("first.pd").toStdString());
         QCOMPARE(Form->Propdump.Item(3).Owner, 77);
-        QCOMPARE(Form->PropObjCount->text(), QStringLiteral("Objects in propdump: 4"));
+        QCOMPARE(Form->PropObjCount->text(), Count);
         QCOMPARE(Form->ListBox1Count(), 4);
         QVERIFY(Form->EditUndo->isEnabled());
         QVERIFY(Form->HasUnsavedChanges());
@@ -131,8 +131,10 @@ private slots:
         OpenPipe([&] {
             SeenBusy = Form->LongLoopRunning() && !Form->ActionList1->Execute(Form->SaveFile) &&
                        Form->ProgressBar1->maximum() == 0;
-            // Still the old document while the new one is read.
+            // Still the old document while the new one is read, and the label says so.
             QCOMPARE(Form->Propdump.Count(), 4);
+            QCOMPARE(Form->PropObjCount->text(),
+                     QStringLiteral("Reading \"pipe.pd\"... (Esc stops)"));
             Feed(Dump(3000, "New.rwx") + Dump(2, "new.RWX").mid(20));
         });
         QVERIFY(SeenBusy);
@@ -191,7 +193,7 @@ private slots:
                 Feed(Dump(10, "new"));
                 QTRY_COMPARE(Form->ProgressBar1->maximum(), 1);
                 QCOMPARE(Form->ProgressBar1->value(), 1);
-                VerifyEditedDocument();
+                VerifyEditedDocument(QStringLiteral("Reading \"pipe.pd\"... (Esc stops)"));
                 Checked = !QTest::currentTestFailed();
                 Dialog.accept();
             });

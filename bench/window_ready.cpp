@@ -37,7 +37,7 @@ namespace {
 class TFilePlatform : public TAnsweringPlatform {
 public:
     QString File;
-    QString GetOpenFileName(QWidget*) override { return File; }
+    QString GetOpenFileName(QWidget*, const QString&) override { return File; }
 };
 
 long StatusKilobytes(const char* Field) {

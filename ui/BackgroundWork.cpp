@@ -3,7 +3,9 @@
 #include "ops/HeapBytes.h"
 #include "ui/Platform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QTimer>
@@ -88,7 +90,9 @@ void RunInBackground(QWidget& Window, ILongCommandHost& Host, const std::functio
     });
     Ticks.start();
 
-    QEventLoop Waiting;
+    // The worker only sets Finished and wakes this thread's event loop: posting an event would
+    // allocate, and running out of memory there would end the program with the user's work.
+    QAbstractEventDispatcher* const Dispatcher = QAbstractEventDispatcher::instance();
     std::exception_ptr Failure;
     std::thread Worker([&] {
         try {
@@ -97,10 +101,10 @@ void RunInBackground(QWidget& Window, ILongCommandHost& Host, const std::functio
             Failure = std::current_exception();
         }
         Finished = true;
-        // The only way out of the loop below, so the loop outlives this call.
-        QMetaObject::invokeMethod(&Waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        Dispatcher->wakeUp();
     });
-    Waiting.exec();
+    while (!Finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     Worker.join();
     Ticks.stop();
 
@@ -147,14 +151,14 @@ namespace {
 // Counts what a save has written, for its progress.
 class TCountingWriter : public TFileWriter {
 public:
-    void Write(int Fd, const char* Data, std::size_t Size) override {
-        Inner.Write(Fd, Data, Size);
+    void Write(const FileSystem::TFile& File, const char* Data, std::size_t Size) override {
+        Inner.Write(File, Data, Size);
         Written.fetch_add(Size, std::memory_order_relaxed);
     }
     std::atomic<uint64_t> Written = 0;
 
 private:
-    TPosixFileWriter Inner;
+    TSystemFileWriter Inner;
 };
 
 } // namespace

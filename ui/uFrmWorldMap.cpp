@@ -258,7 +258,7 @@ void TFrmWorldMap::SavePictureButtonClick() {
         Platform().GetSaveFileName(this,
                                    {QStringLiteral("Save Map Picture"),
                                     QStringLiteral("PNG image (*.png)"), QStringLiteral("png")},
-                                   Form.FileDialogFolder());
+                                   Links.DialogFolder());
     if (Path.isEmpty())
         return;
     // PNG whatever the name ends in, since that is what the dialog offered.

@@ -35,6 +35,8 @@ struct TWorldMapLinks {
     std::function<void(int Index)> OpenObject;
     // Moves the found objects after asking over Asker (the map's Ctrl+drag).
     std::function<void(const TMoveChoice& Choice, QWidget* Asker)> MoveFoundObjects;
+    // Where "Save picture..." starts: the folder the window's file dialogs start in.
+    std::function<QString()> DialogFolder;
 };
 
 class TFrmWorldMap : public QWidget {

@@ -670,7 +670,14 @@ void TMainForm::DisposeObjects(std::vector<TPropObject>&& Objects) {
         return;
     if (Disposer.joinable())
         Disposer.join();
-    Disposer = std::jthread([Old = std::move(Objects)]() mutable { std::vector<TPropObject>().swap(Old); });
+    try {
+        Disposer = std::jthread(
+            [Old = std::move(Objects)]() mutable { std::vector<TPropObject>().swap(Old); });
+    } catch (...) {
+        // No thread to be had: the objects are freed here, which only takes longer. The new
+        // document is in place by now; a failure must not leave its views and history behind.
+        std::vector<TPropObject>().swap(Objects);
+    }
 }
 
 void TMainForm::OpenFileExecute() {

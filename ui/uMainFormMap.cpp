@@ -35,7 +35,8 @@ void TMainForm::WorldMapExecute() {
                     [this](int Index) { OpenObject(Index); },
                     [this](const TMoveChoice& Choice, QWidget* Asker) {
                         MoveFoundObjects(Choice, Asker);
-                    }});
+                    },
+                    [this] { return FileDialogFolder(); }});
         connect(this, &TMainForm::DocumentChanged, WorldMapForm.data(),
                 &TFrmWorldMap::DocumentChanged);
         PlaceBeside(*WorldMapForm, *this);

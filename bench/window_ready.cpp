@@ -12,7 +12,7 @@
 // hyperfine measures start to ready. Peak memory so far is printed with every figure.
 #include "bench/MostFrequent.h"
 #include "bench/ui/BenchWindow.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ui/Command.h"
 #include "ui/SearchResultsModel.h"
 

@@ -1,6 +1,5 @@
 #include "ui/BackgroundWork.h"
 
-#include "ops/HeapBytes.h"
 #include "ui/Platform.h"
 
 #include <QAbstractEventDispatcher>
@@ -126,13 +125,11 @@ std::unique_ptr<TLoadedDocument> LoadInBackground(QWidget& Window, ILongCommandH
     Control.OnBatch = [&](uint64_t Bytes) { Done.fetch_add(Bytes, std::memory_order_relaxed); };
     Control.Cancel = &Cancel;
     Control.Distinct = &Loaded->Distinct;
+    Control.HeapBytes = &Loaded->HeapBytes;
     try {
         RunInBackground(
             Window, Host,
-            [&] {
-                Loaded->Document.LoadFromFile(Path, Version, Control);
-                Loaded->HeapBytes = HeapBytesOf(Loaded->Document);
-            },
+            [&] { Loaded->Document.LoadFromFile(Path, Version, Control); },
             [&]() -> TProgress {
                 const uint64_t Of = Total;
                 if (Of == 0)

@@ -25,7 +25,7 @@ class QWidget;
 struct TLoadedDocument {
     TPropdumpFile Document;
     TDistinctValues Distinct;
-    // HeapBytesOf(Document), counted on the worker: a walk over every object.
+    // HeapBytesOf(Document), summed while the lines were parsed.
     std::size_t HeapBytes = 0;
 };
 

@@ -13,6 +13,7 @@
 #include "bench/MostFrequent.h"
 #include "bench/ui/BenchWindow.h"
 #include "model/HeapBytes.h"
+#include "ui/BackgroundWork.h"
 #include "ui/Command.h"
 #include "ui/SearchResultsModel.h"
 
@@ -118,6 +119,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string Mode = argv[1];
+    // As the window's own start does with a file named on its command line.
+    if (Mode == "start")
+        StartLoadingEarly(QString::fromLocal8Bit(argv[2]));
     QApplication Application(argc, argv);
     TFilePlatform Platform;
     Platform.File = QString::fromLocal8Bit(argv[2]);

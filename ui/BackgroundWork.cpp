@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
@@ -113,34 +114,114 @@ void RunInBackground(QWidget& Window, ILongCommandHost& Host, const std::functio
         std::rethrow_exception(Failure);
 }
 
+namespace {
+
+// One file being read into a document of its own, with what the window shows of it.
+class TLoadJob {
+public:
+    TLoadJob(std::string Path, int Version) : Path(std::move(Path)), Version(Version) {
+        Control.OnTotal = [this](uint64_t Bytes) { Total = Bytes; };
+        Control.OnBatch = [this](uint64_t Bytes) {
+            Done.fetch_add(Bytes, std::memory_order_relaxed);
+        };
+        Control.Cancel = &Cancel;
+        Control.Distinct = &Loaded->Distinct;
+        Control.HeapBytes = &Loaded->HeapBytes;
+    }
+
+    void Run() { Loaded->Document.LoadFromFile(Path, Version, Control); }
+
+    TProgress Progress() const {
+        const uint64_t Of = Total;
+        if (Of == 0)
+            return {0, ILongCommandHost::UnknownTotal};
+        return {static_cast<int64_t>(Done.load()), static_cast<int64_t>(Of)};
+    }
+
+    const std::string Path;
+    const int Version;
+    std::unique_ptr<TLoadedDocument> Loaded = std::make_unique<TLoadedDocument>();
+    std::atomic<bool> Cancel = false;
+
+private:
+    std::atomic<uint64_t> Done = 0;
+    std::atomic<uint64_t> Total = 0; // 0 while not known
+    TLoadControl Control;
+};
+
+// The file named at start, read on a thread of its own from before the window exists until
+// the window's Open asks for it.
+class TEarlyLoad {
+public:
+    explicit TEarlyLoad(const std::string& Path) : Job(Path, 0) {
+        Thread = std::jthread([this] {
+            try {
+                Job.Run();
+            } catch (...) {
+                Failure = std::current_exception();
+            }
+        });
+    }
+    // Never taken up: the window closed first.
+    ~TEarlyLoad() {
+        Job.Cancel = true;
+    }
+
+    // Until the read has ended; its error then passes on.
+    void Wait() {
+        Thread.join();
+        if (Failure)
+            std::rethrow_exception(Failure);
+    }
+
+    TLoadJob Job;
+
+private:
+    std::exception_ptr Failure;
+    std::jthread Thread; // last: joined before the job goes
+};
+
+std::unique_ptr<TEarlyLoad>& EarlyLoad() {
+    static std::unique_ptr<TEarlyLoad> Load;
+    return Load;
+}
+
+} // namespace
+
+void StartLoadingEarly(const QString& Path) {
+    try {
+        // Named as the window's Open names it, so that the two meet.
+        EarlyLoad() = std::make_unique<TEarlyLoad>(QFile::encodeName(Path).toStdString());
+    } catch (...) {
+        // No thread or memory for it now: the window reads the file as usual.
+        EarlyLoad().reset();
+    }
+}
+
 std::unique_ptr<TLoadedDocument> LoadInBackground(QWidget& Window, ILongCommandHost& Host,
                                                   const std::string& Path, int Version) {
-    auto Loaded = std::make_unique<TLoadedDocument>();
-    std::atomic<bool> Cancel = false;
-    std::atomic<uint64_t> Done = 0;
-    // 0 while not known.
-    std::atomic<uint64_t> Total = 0;
-    TLoadControl Control;
-    Control.OnTotal = [&](uint64_t Bytes) { Total = Bytes; };
-    Control.OnBatch = [&](uint64_t Bytes) { Done.fetch_add(Bytes, std::memory_order_relaxed); };
-    Control.Cancel = &Cancel;
-    Control.Distinct = &Loaded->Distinct;
-    Control.HeapBytes = &Loaded->HeapBytes;
+    // Taken up once, and only for what it reads; any other load leaves it to be dropped.
+    std::unique_ptr<TEarlyLoad> Early = std::move(EarlyLoad());
+    if (Early && (Early->Job.Path != Path || Version != 0))
+        Early.reset();
+    std::unique_ptr<TLoadJob> Own;
+    if (!Early)
+        Own = std::make_unique<TLoadJob>(Path, Version);
+    TLoadJob& Job = Early ? Early->Job : *Own;
     try {
         RunInBackground(
             Window, Host,
-            [&] { Loaded->Document.LoadFromFile(Path, Version, Control); },
-            [&]() -> TProgress {
-                const uint64_t Of = Total;
-                if (Of == 0)
-                    return {0, ILongCommandHost::UnknownTotal};
-                return {static_cast<int64_t>(Done.load()), static_cast<int64_t>(Of)};
+            [&] {
+                if (Early)
+                    Early->Wait();
+                else
+                    Job.Run();
             },
-            &Cancel);
+            [&] { return Job.Progress(); }, &Job.Cancel);
     } catch (const ELoadCancelled&) {
         return nullptr;
     }
-    return Loaded;
+    return std::move(Job.Loaded);
 }
 
 namespace {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+class QString;
 class QWidget;
 
 struct TLoadedDocument {
@@ -43,9 +44,14 @@ void RunInBackground(QWidget& Window, ILongCommandHost& Host, const std::functio
                      const std::function<TProgress()>& Progress, std::atomic<bool>* Cancel);
 
 // The document read from Path with Version (0: from its header); null when the user stopped the
-// load. Esc stops it when pressed in Window. The load's own errors pass to the caller.
+// load. Esc stops it when pressed in Window. The load's own errors pass to the caller. A load of
+// the file StartLoadingEarly was given, with Version 0, takes over what has been read of it.
 std::unique_ptr<TLoadedDocument> LoadInBackground(QWidget& Window, ILongCommandHost& Host,
                                                   const std::string& Path, int Version);
+
+// Starts reading Path (its header telling the version) on a thread of its own, for the file
+// named at start: the window then sets itself up while the file is read.
+void StartLoadingEarly(const QString& Path);
 
 // Document.Save() on a worker thread; it cannot be stopped, so closing the window meanwhile waits
 // for the file to be complete. ExpectedBytes (0: not known) is what the bar counts towards.

@@ -1,15 +1,21 @@
 #include "support/FakePlatform.h"
 #include "support/WaitForIdle.h"
 
+#include "ui/BackgroundWork.h"
+#include "ui/Command.h"
+#include "ui/uFrmSetVersion.h"
 #include "ui/uMainForm.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QButtonGroup>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -202,6 +208,62 @@ private slots:
         QVERIFY(Checked);
         QCOMPARE(Form->Propdump.Count(), 10);
         QVERIFY(!Form->EditUndo->isEnabled());
+    }
+
+    // The file named at start is read from before the window exists; the window's Open of it
+    // takes over what was read, with the same outcome as a load of its own: the document, the
+    // version question for a file without a header, the error of a file that is not there. Read
+    // from the pipe, the file is there only once: a second reader would wait for ever.
+    void fileNamedAtStartIsReadWhileTheWindowSetsUp_data() {
+        QTest::addColumn<QString>("Kind");
+        QTest::newRow("the file") << "pipe";
+        QTest::newRow("without a header") << "headerless";
+        QTest::newRow("not there") << "missing";
+        QTest::newRow("another file opened first") << "other";
+    }
+    void fileNamedAtStartIsReadWhileTheWindowSetsUp() {
+        QFETCH(QString, Kind);
+        Form.reset();
+        const QString Other = Dir->filePath("other.pd");
+        WriteFile(Other, Dump(5, "other"));
+        const QString Headerless = Dir->filePath("headerless.pd");
+        WriteFile(Headerless, Dump(3, "bare").mid(20));
+        const QString Missing = Dir->filePath("missing.pd");
+        const QString Named = Kind == "pipe"         ? Pipe
+                              : Kind == "headerless" ? Headerless
+                              : Kind == "missing"    ? Missing
+                                                     : Dir->filePath("first.pd");
+        StartLoadingEarly(Named);
+        if (Kind == "pipe")
+            Feed(Dump(600, "early"));
+        Form = std::make_unique<TMainForm>();
+        Fake->Reset();
+        if (Kind == "headerless")
+            Fake->ModalHandlers.enqueue([](QDialog& Dialog) {
+                auto* Version = qobject_cast<TFrmSetVersion*>(&Dialog);
+                if (!Version)
+                    return int(QDialog::Rejected);
+                Version->RadioItems->buttons().at(1)->click();
+                Version->OkButton->click();
+                return Version->result();
+            });
+        RunCommand(Form.get(), [&] { Form->OpenFileNamed(Kind == "other" ? Other : Named); });
+        QVERIFY(WaitUntilIdle(*Form));
+        const int Expected = Kind == "pipe" ? 600 : Kind == "headerless" ? 3 : Kind == "other" ? 5 : 0;
+        QCOMPARE(Form->Propdump.Count(), Expected);
+        QCOMPARE(Form->ListBox1Count(), Expected);
+        if (Kind == "headerless")
+            QCOMPARE(Form->PropFileVer->text(), QStringLiteral("File version 3"));
+        QCOMPARE(Fake->Errors.size(), Kind == "missing" ? 1 : 0);
+        if (Kind == "missing")
+            QCOMPARE(Fake->Errors.first(),
+                     QStringLiteral("Cannot read \"missing.pd\": No such file or directory."));
+        // Taken once: the next Open of the same file reads it anew.
+        if (Kind == "other") {
+            RunCommand(Form.get(), [&] { Form->OpenFileNamed(Dir->filePath("first.pd")); });
+            QVERIFY(WaitUntilIdle(*Form));
+            QCOMPARE(Form->Propdump.Count(), 4);
+        }
     }
 
     // A save cannot be stopped half-way: closing the window meanwhile waits until the whole

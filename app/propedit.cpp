@@ -1,3 +1,4 @@
+#include "ui/BackgroundWork.h"
 #include "ui/Command.h"
 #include "ui/FormFont.h"
 #include "ui/Platform.h"
@@ -49,9 +50,9 @@ int main(int argc, char* argv[]) {
     // A refusal waits for Qt to take its own options out, unless Qt could take none (no option
     // at all) or the application object could not even start (no display to be had): then it
     // would abort before the user learns what was wrong.
+    const bool AnyOption =
+        std::any_of(Raw.begin(), Raw.end(), [](const QString& A) { return A.startsWith('-'); });
     if (Early.Action == TStartArguments::TAction::Refuse) {
-        const bool AnyOption =
-            std::any_of(Raw.begin(), Raw.end(), [](const QString& A) { return A.startsWith('-'); });
         const bool NoDisplay = !Raw.contains(QStringLiteral("-platform")) &&
                                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
                                qEnvironmentVariableIsEmpty("DISPLAY") &&
@@ -59,6 +60,11 @@ int main(int argc, char* argv[]) {
         if (!AnyOption || NoDisplay)
             return Answer(Early);
     }
+
+    // The file named at start is read while the window sets itself up; with options, Qt's among
+    // them, the file is only known once Qt has taken its own out.
+    if (Early.Action == TStartArguments::TAction::Run && !AnyOption && !Early.File.isEmpty())
+        StartLoadingEarly(Early.File);
 
     QApplication Application(argc, argv);
     // Qt has taken its own options out by now.

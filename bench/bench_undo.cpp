@@ -11,7 +11,7 @@
 #include "model/FileSystem.h"
 #include "ops/BulkEdit.h"
 #include "ops/Deletion.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ops/UndoHistory.h"
 #include "ops/UndoRecord.h"
 

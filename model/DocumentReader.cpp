@@ -3,6 +3,7 @@
 #include "model/CodePage.h"
 #include "model/DistinctSet.h"
 #include "model/FileIo.h"
+#include "model/HeapBytes.h"
 #include "model/LineFormat.h"
 #include "model/LineSplitter.h"
 #include "model/Parallel.h"
@@ -58,10 +59,17 @@ private:
     uint64_t Bytes; // as the file system told before reading; a guide for splitting only
 };
 
-// The distinct values of one part of the file, in the order of their first object there.
-class TDistinctGatherer {
+// What a part of the file holds besides its objects, taken while each object is fresh in the
+// cache: its distinct values, in the order of their first object there, and the heap bytes of
+// its objects.
+class TPartGatherer {
 public:
+    TPartGatherer(bool distinct) : Distinct(distinct) {}
+
     void Add(const TPropObject& o) {
+        HeapBytes += HeapBytesOf(o);
+        if (!Distinct)
+            return;
         // Objects of one owner tend to come in runs; a run needs no hash look-up.
         if (!HaveOwner || o.Owner != LastOwner) {
             HaveOwner = true;
@@ -75,7 +83,7 @@ public:
 
     // This part's values, then those of later that this part lacks: the order of a walk over
     // both parts. The model names are views into the parsed objects, taken before they move.
-    TDistinctValues MergedWith(TDistinctGatherer& later) {
+    TDistinctValues MergedWith(TPartGatherer& later) {
         for (const int32_t owner : later.OwnerOrder)
             if (Owners.Insert(owner))
                 OwnerOrder.push_back(owner);
@@ -97,6 +105,10 @@ private:
     std::vector<std::string_view> ModelOrder;
     int32_t LastOwner = 0;
     bool HaveOwner = false;
+    bool Distinct;
+
+public:
+    std::size_t HeapBytes = 0;
 };
 
 // A source that reports each batch it hands out and stops the load once asked to. Batches are
@@ -272,7 +284,7 @@ struct TPartPlan {
 template <class TSource, class TSlots>
 void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int version,
                 const std::atomic<bool>& stop, TSlots&& slotFor,
-                TDistinctGatherer* gather = nullptr) {
+                TPartGatherer* gather = nullptr) {
     uint64_t seen = 0;
     uint64_t bytes = 0;
     WalkLines(source, range, stop, bytes, [&](std::string_view line) {
@@ -347,7 +359,9 @@ struct TLoaded {
 // allocated once and every part knows where its objects go; the second parses them into place.
 // The error of the first bad line of the file wins, wherever the threads were.
 template <class TSource>
-TLoaded LoadDocument(const TSource& source, int version, TDistinctValues* distinct) {
+TLoaded LoadDocument(const TSource& source, int version, const TLoadControl& control) {
+    TDistinctValues* const distinct = control.Distinct;
+    const bool gather = distinct || control.HeapBytes;
     const bool hasHeader = version == 0;
     TRange parts[2];
     parts[0].End = parts[1].Begin = SecondPartStart(source);
@@ -426,7 +440,7 @@ TLoaded LoadDocument(const TSource& source, int version, TDistinctValues* distin
     TPropObject* const secondSlots = firstSlots + (counts[0].Lines - headerLines);
     const TPartPlan plans[2] = {{counts[0].Lines, 1, headerLines},
                                 {counts[1].Lines, counts[0].Lines + 1, 0}};
-    TDistinctGatherer gathered[2];
+    TPartGatherer gathered[2] = {TPartGatherer(distinct), TPartGatherer(distinct)};
     stop = false;
     const TOutcomes parsed = RunSideBySide(
         together, stop,
@@ -434,13 +448,13 @@ TLoaded LoadDocument(const TSource& source, int version, TDistinctValues* distin
             ParseLines(
                 source, parts[0], plans[0], loaded.Version, stop,
                 [&](uint64_t i) -> TPropObject& { return firstSlots[i]; },
-                distinct ? &gathered[0] : nullptr);
+                gather ? &gathered[0] : nullptr);
         },
         [&] {
             ParseLines(
                 source, parts[1], plans[1], loaded.Version, stop,
                 [&](uint64_t i) -> TPropObject& { return secondSlots[i]; },
-                distinct ? &gathered[1] : nullptr);
+                gather ? &gathered[1] : nullptr);
         });
     if (parsed.First)
         std::rethrow_exception(parsed.First);
@@ -448,6 +462,9 @@ TLoaded LoadDocument(const TSource& source, int version, TDistinctValues* distin
         std::rethrow_exception(parsed.Second);
     if (nulLine != 0)
         throw EPropdumpError(NulByteMessage, static_cast<int>(nulLine));
+    if (control.HeapBytes)
+        *control.HeapBytes = objects.capacity() * sizeof(TPropObject) + gathered[0].HeapBytes +
+                             gathered[1].HeapBytes;
     if (distinct)
         *distinct = gathered[0].MergedWith(gathered[1]);
     return loaded;
@@ -472,7 +489,7 @@ void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Pa
     if (Control.OnTotal)
         Control.OnTotal(3 * static_cast<uint64_t>(Bytes.size()));
     const TMemorySource source(Bytes);
-    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control.Distinct),
+    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control),
                Path);
 }
 
@@ -505,6 +522,6 @@ void TPropdumpFile::LoadFromFile(const std::string& Path, int Version,
     if (status.Regular && Control.OnTotal)
         Control.OnTotal(3 * status.Size);
     const TFileSource source(file, Path, status.Size);
-    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control.Distinct),
+    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control),
                Path);
 }

@@ -74,8 +74,9 @@ TFile Reopen(const TFile& File, std::error_code& Error);
 // Up to Size bytes from the file's read position on; 0 at the end. Interrupted reads are
 // retried, never reported.
 std::size_t Read(const TFile& File, char* Buffer, std::size_t Size, std::error_code& Error);
-// Up to Size bytes from Offset on, leaving the read position alone, so that several threads can
-// read one file at once; 0 at or past the end.
+// Up to Size bytes from Offset on, so that several threads can read one file at once; 0 at or
+// past the end. POSIX leaves the read position alone; Windows leaves it where this read ended, so
+// a file read at offsets is read at offsets only (the document's loader, after Rewind).
 std::size_t ReadAt(const TFile& File, uint64_t Offset, char* Buffer, std::size_t Size,
                    std::error_code& Error);
 // Puts the read position at the start; false for a pipe or terminal, which can be read once.

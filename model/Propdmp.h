@@ -107,6 +107,8 @@ struct TLoadControl {
     const std::atomic<bool>* Cancel = nullptr;
     // Filled when the load succeeds.
     TDistinctValues* Distinct = nullptr;
+    // Filled when the load succeeds, with what HeapBytesOf tells of the document.
+    std::size_t* HeapBytes = nullptr;
 };
 
 class TPropdumpFile {

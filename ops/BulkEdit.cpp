@@ -1,7 +1,7 @@
 #include "ops/BulkEdit.h"
 
 #include "model/CodePage.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #include "ops/UndoRecord.h"
 
 #include "ops/Deletion.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ops/PositionRuns.h"
 
 #include <algorithm>

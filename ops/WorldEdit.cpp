@@ -1,6 +1,6 @@
 #include "ops/WorldEdit.h"
 
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ops/PositionRuns.h"
 
 #include <algorithm>

@@ -1,9 +1,6 @@
 #include "ui/LongLoop.h"
 
 #include "ui/Platform.h"
-#include "ui/uMainForm.h"
-
-#include <QProgressBar>
 
 #include <algorithm>
 
@@ -17,16 +14,16 @@ void TLongLoop::SetYieldInterval(int Milliseconds) {
     YieldIntervalMs = std::max(0, Milliseconds);
 }
 
-TLongLoop::TLongLoop(TMainForm& Form, int Total) : Form(Form), Suspended(*Form.ActionList1) {
-    // A range of 0..0 would turn the bar into a busy indicator.
-    Form.ProgressBar1->setRange(0, std::max(Total, 1));
-    Form.ProgressBar1->setValue(0);
-    Form.LongLoopStarted();
+TLongLoop::TLongLoop(ILongCommandHost& Host, int Total)
+    : Host(Host), Suspended(Host.CommandActions()), Total(std::max(Total, 1)) {
+    // The total is known, even when there is nothing to do: never the busy indicator.
+    Host.ShowProgress(0, this->Total);
+    Host.LongCommandStarted();
     SinceYield.start();
 }
 
 TLongLoop::~TLongLoop() {
-    Form.LongLoopEnded();
+    Host.LongCommandEnded();
 }
 
 int TLongLoop::SliceSize() {
@@ -42,11 +39,11 @@ bool TLongLoop::Step(int Items) {
 }
 
 void TLongLoop::Finish() {
-    Form.ProgressBar1->setValue(Form.ProgressBar1->maximum());
+    Host.ShowProgress(Total, Total);
 }
 
 void TLongLoop::Yield() {
-    Form.ProgressBar1->setValue(std::min(Count, Form.ProgressBar1->maximum()));
+    Host.ShowProgress(std::min(Count, Total), Total);
     Platform().ProcessEvents();
     SinceYield.restart();
 }

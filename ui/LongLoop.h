@@ -2,16 +2,16 @@
 
 // One long walk over many items (the search, the deletion of found objects, the bulk edits).
 // The window stays responsive and the walk stays fast: it yields to the event loop by elapsed
-// time (about every 25 ms), not after every item, and ProgressBar1 shows the exact count at
-// each yield.
+// time (about every 25 ms), not after every item, and the host's progress bar shows the exact
+// count at each yield.
 //
-//     TLongLoop Loop(*this, Propdump.Count());   // ProgressBar1 := 0 of Count
+//     TLongLoop Loop(Host, Propdump.Count());    // the progress bar := 0 of Count
 //     for (int i = 0; i < Propdump.Count(); ++i) {
 //         if (!Loop.Step())                        // may yield; false: the window is closing
 //             break;
 //         ...work on Propdump.Item(i)...
 //     }
-//     Loop.Finish();                               // ProgressBar1 full
+//     Loop.Finish();                               // the progress bar full
 //
 // A walk whose work comes in slices asks SliceSize() how many items it may do before the next
 // Step(Items): slices stay short enough for the yields to come on time.
@@ -25,11 +25,28 @@
 
 #include <QElapsedTimer>
 
-class TMainForm;
+#include <cstdint>
+
+// What a long command needs of the window it runs in: the action list to suspend, a progress bar,
+// and word of its start and end, so that closing the window can wait for it.
+class ILongCommandHost {
+public:
+    // A total not known yet: the bar shows that something is going on, not how far it is.
+    static constexpr int64_t UnknownTotal = -1;
+
+    virtual TActionList& CommandActions() = 0;
+    // Done of Total; counts beyond what a progress bar holds are scaled down.
+    virtual void ShowProgress(int64_t Done, int64_t Total) = 0;
+    virtual void LongCommandStarted() = 0;
+    virtual void LongCommandEnded() = 0;
+
+protected:
+    ~ILongCommandHost() = default;
+};
 
 class TLongLoop {
 public:
-    TLongLoop(TMainForm& Form, int Total);
+    TLongLoop(ILongCommandHost& Host, int Total);
     ~TLongLoop();
     TLongLoop(const TLongLoop&) = delete;
     TLongLoop& operator=(const TLongLoop&) = delete;
@@ -49,8 +66,9 @@ public:
 private:
     void Yield();
 
-    TMainForm& Form;
+    ILongCommandHost& Host;
     TActionList::TSuspendGuard Suspended;
+    int Total = 0;
     QElapsedTimer SinceYield;
     int Count = 0;
 };

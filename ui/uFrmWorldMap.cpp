@@ -1,5 +1,6 @@
 #include "ui/uFrmWorldMap.h"
 
+#include "model/Propdmp.h"
 #include "text/PositionInfo.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -10,7 +11,6 @@
 #include "ui/SearchResultsModel.h"
 #include "ui/TextCodec.h"
 #include "ui/uFrmMove.h"
-#include "ui/uMainForm.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -63,7 +64,8 @@ QString ReadableRowText(const TPropObject& Object) {
     return Shown.join(QStringLiteral("  |  "));
 }
 
-TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window), Form(MainForm) {
+TFrmWorldMap::TFrmWorldMap(QWidget& Owner, TWorldMapLinks MapLinks)
+    : QWidget(&Owner, Qt::Window), Links(std::move(MapLinks)) {
     setObjectName(QStringLiteral("FrmWorldMap"));
     setWindowTitle(QStringLiteral("World Map"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -143,19 +145,18 @@ TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window)
         QMetaObject::invokeMethod(
             this,
             [this, By] {
-                RunCommand(this, [this, By] { Form.MoveFoundObjects(TMoveChoice{By}, this); });
+                RunCommand(this, [this, By] { Links.MoveFoundObjects(TMoveChoice{By}, this); });
             },
             Qt::QueuedConnection);
     });
 
-    connect(&Form, &TMainForm::DocumentChanged, this, &TFrmWorldMap::DocumentChanged);
-    connect(Form.SearchResults, &QAbstractItemModel::modelReset, this,
+    connect(&Links.Results, &QAbstractItemModel::modelReset, this,
             &TFrmWorldMap::SearchResultsChanged);
-    connect(Form.SearchResults, &QAbstractItemModel::rowsInserted, this,
+    connect(&Links.Results, &QAbstractItemModel::rowsInserted, this,
             &TFrmWorldMap::SearchResultsChanged);
-    connect(Form.SearchResults, &QAbstractItemModel::rowsRemoved, this,
+    connect(&Links.Results, &QAbstractItemModel::rowsRemoved, this,
             &TFrmWorldMap::SearchResultsChanged);
-    connect(Form.ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(&Links.Selection, &QItemSelectionModel::selectionChanged, this,
             &TFrmWorldMap::ObjectSelectionChanged);
 
     PointerLabel->setText(QString());
@@ -164,7 +165,7 @@ TFrmWorldMap::TFrmWorldMap(TMainForm& MainForm) : QWidget(&MainForm, Qt::Window)
 }
 
 void TFrmWorldMap::DocumentChanged() {
-    const TPropdumpFile& Document = Form.Propdump;
+    const TPropdumpFile& Document = Links.Document;
     TMapPoints& Points = MapView->Points();
     const bool Refit = Points.Count() == 0 || Document.FileName != ShownFile;
     ShownFile = Document.FileName;
@@ -183,7 +184,7 @@ void TFrmWorldMap::DocumentChanged() {
 }
 
 void TFrmWorldMap::SearchResultsChanged() {
-    const TSearchResultsModel& Results = *Form.SearchResults;
+    const TSearchResultsModel& Results = Links.Results;
     TMapPoints& Points = MapView->Points();
     Points.ClearFound();
     for (int Row = 0; Row < Results.RowCount(); ++Row)
@@ -192,13 +193,13 @@ void TFrmWorldMap::SearchResultsChanged() {
 }
 
 void TFrmWorldMap::ObjectSelectionChanged() {
-    const QModelIndexList Selected = Form.ListBox1->selectionModel()->selectedIndexes();
+    const QModelIndexList Selected = Links.Selection.selectedIndexes();
     MapView->SetSelected(Selected.isEmpty() ? -1 : Selected.first().row());
 }
 
 void TFrmWorldMap::ShowArea() {
     const std::optional<TMapArea>& Area = MapView->Area();
-    FindInAreaButton->setEnabled(Area.has_value() && !Form.Propdump.FileName.empty());
+    FindInAreaButton->setEnabled(Area.has_value() && !Links.Document.FileName.empty());
     if (!Area) {
         AreaLabel->setText(QStringLiteral("No area: Shift+drag on the map to draw one"));
         return;
@@ -212,8 +213,8 @@ void TFrmWorldMap::ShowHover(const TMapView::THit& Hit) {
     QString Text;
     if (Hit.Crowded)
         Text = QStringLiteral("Zoom in to tell the objects here apart.");
-    else if (Hit.Index >= 0 && Hit.Index < Form.Propdump.Count()) {
-        Text = ReadableRowText(Form.Propdump.Item(Hit.Index));
+    else if (Hit.Index >= 0 && Hit.Index < Links.Document.Count()) {
+        Text = ReadableRowText(Links.Document.Item(Hit.Index));
         if (Hit.Others > 0)
             Text += QStringLiteral("  (and %1 more at this place)").arg(Hit.Others);
     }
@@ -228,7 +229,7 @@ void TFrmWorldMap::ShowMoveDrag() {
         ShowHover({});
         return;
     }
-    const int Found = Form.SearchResults->RowCount();
+    const int Found = Links.Results.RowCount();
     const QString Text =
         QStringLiteral("Moving %1 by %2: let go to move them there, Escape to leave them")
             .arg(Found == 1 ? QStringLiteral("the found object")
@@ -240,7 +241,7 @@ void TFrmWorldMap::ShowMoveDrag() {
 
 void TFrmWorldMap::FindInAreaButtonClick() {
     if (const std::optional<TMapArea>& Area = MapView->Area())
-        Form.FindObjectsInArea(*Area, MatchCriteriaCheck->isChecked());
+        Links.FindInArea(*Area, MatchCriteriaCheck->isChecked());
 }
 
 void TFrmWorldMap::MapViewDblClick(int Index) {
@@ -249,7 +250,7 @@ void TFrmWorldMap::MapViewDblClick(int Index) {
         Platform().PlaySound(TSoundKind::Asterisk);
         return;
     }
-    Form.OpenObject(Index);
+    Links.OpenObject(Index);
 }
 
 void TFrmWorldMap::SavePictureButtonClick() {
@@ -257,7 +258,7 @@ void TFrmWorldMap::SavePictureButtonClick() {
         Platform().GetSaveFileName(this,
                                    {QStringLiteral("Save Map Picture"),
                                     QStringLiteral("PNG image (*.png)"), QStringLiteral("png")},
-                                   Form.FileDialogFolder());
+                                   Links.DialogFolder());
     if (Path.isEmpty())
         return;
     // PNG whatever the name ends in, since that is what the dialog offered.

@@ -10,18 +10,40 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 class QCheckBox;
+class QItemSelectionModel;
 class QLabel;
 class QPushButton;
 class QToolButton;
-class TMainForm;
+class TPropdumpFile;
+class TSearchResultsModel;
+class TMapArea;
+struct TMoveChoice;
+
+// What the map shows and what it asks of the editor; the editor outlives the map.
+struct TWorldMapLinks {
+    const TPropdumpFile& Document;
+    const TSearchResultsModel& Results;
+    // The objects list's selection, which the map marks.
+    const QItemSelectionModel& Selection;
+    // Lists the objects in an area as the search does, with the criteria or without them.
+    std::function<void(const TMapArea& Area, bool WithCriteria)> FindInArea;
+    // What a double-click on the objects list's row Index does.
+    std::function<void(int Index)> OpenObject;
+    // Moves the found objects after asking over Asker (the map's Ctrl+drag).
+    std::function<void(const TMoveChoice& Choice, QWidget* Asker)> MoveFoundObjects;
+    // Where "Save picture..." starts: the folder the window's file dialogs start in.
+    std::function<QString()> DialogFolder;
+};
 
 class TFrmWorldMap : public QWidget {
     Q_OBJECT
 public:
-    explicit TFrmWorldMap(TMainForm& Form);
+    // DocumentChanged is for the owner to call (or connect) whenever the document changed.
+    TFrmWorldMap(QWidget& Owner, TWorldMapLinks Links);
 
     QPushButton* FitButton = nullptr;
     QToolButton* SelectAreaButton = nullptr;
@@ -48,7 +70,7 @@ private:
     // Where a Ctrl+drag is taking the found objects, while it lasts.
     void ShowMoveDrag();
 
-    TMainForm& Form;
+    TWorldMapLinks Links;
     // The file the map showed last: another file is shown whole, the same one keeps the view.
     std::string ShownFile;
 };

@@ -1,6 +1,7 @@
 #include "ui/uMainForm.h"
 
 #include "ui/Accessibility.h"
+#include "ui/BackgroundWork.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -33,6 +34,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStringListModel>
@@ -44,6 +46,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <numeric>
 #include <stdexcept>
 
@@ -597,6 +600,14 @@ void TMainForm::SetFileActionsEnabled(bool Enabled) {
 }
 
 void TMainForm::RefreshViews() {
+    Refresh([this] { return TDistinctValues{Propdump.GetCitizenNumbers(), Propdump.GetModelNames()}; });
+}
+
+void TMainForm::RefreshViews(TDistinctValues Known) {
+    Refresh([&Known] { return std::move(Known); });
+}
+
+void TMainForm::Refresh(const std::function<TDistinctValues()>& Distinct) {
     ShowFileName(DecodeFileName(Propdump.FileName));
     ProgressBar1->setValue(0);
     PropFileVer->clear();
@@ -617,8 +628,9 @@ void TMainForm::RefreshViews() {
         TActionList::TSuspendGuard Suspended(*ActionList1);
         Platform().ProcessEvents();
     }
-    CitNumItems->setStringList(ToStringList(Propdump.GetCitizenNumbers()));
-    ModelItems->setStringList(SortedModelNames(Propdump.GetModelNames()));
+    const TDistinctValues Values = Distinct();
+    CitNumItems->setStringList(ToStringList(Values.CitizenNumbers));
+    ModelItems->setStringList(SortedModelNames(Values.ModelNames));
     SetListBox1Count(Propdump.Count());
     PropObjCount->setText(QStringLiteral("Objects in propdump: ") + FormatCount(Propdump.Count()));
     PropFileVer->setText(QStringLiteral("File version %1").arg(Propdump.Version));
@@ -628,10 +640,44 @@ void TMainForm::RefreshViews() {
 }
 
 void TMainForm::LoadAndRefresh(const std::string& Path, int Version) {
-    // A failed load leaves the document as it was, so the views and the history stay true.
-    Propdump.LoadFromFile(Path, Version);
-    ClearHistory();
-    RefreshViews();
+    // A failed or stopped load leaves the document as it was, so the views and the history stay
+    // true.
+    // Says what is being read, and how to stop it, until the refresh tells about the new
+    // document; a load that did not end so puts the old count back.
+    const QString Shown = PropObjCount->text();
+    PropObjCount->setText(QStringLiteral("Reading \"%1\"... (Esc stops)")
+                              .arg(QFileInfo(DecodeFileName(Path)).fileName()));
+    bool Refreshed = false;
+    const auto PutBack = qScopeGuard([&] {
+        if (!Refreshed)
+            PropObjCount->setText(Shown);
+    });
+    const std::unique_ptr<TLoadedDocument> Loaded = LoadInBackground(*this, *this, Path, Version);
+    if (!Loaded)
+        return;
+    Refreshed = true;
+    TPropdumpFile& New = Loaded->Document;
+    Propdump.Objects.swap(New.Objects);
+    Propdump.FileName.swap(New.FileName);
+    Propdump.Version = New.Version;
+    DisposeObjects(std::move(New.Objects));
+    ClearHistory(Loaded->HeapBytes);
+    RefreshViews(std::move(Loaded->Distinct));
+}
+
+void TMainForm::DisposeObjects(std::vector<TPropObject>&& Objects) {
+    if (Objects.empty())
+        return;
+    if (Disposer.joinable())
+        Disposer.join();
+    try {
+        Disposer = std::jthread(
+            [Old = std::move(Objects)]() mutable { std::vector<TPropObject>().swap(Old); });
+    } catch (...) {
+        // No thread to be had: the objects are freed here, which only takes longer. The new
+        // document is in place by now; a failure must not leave its views and history behind.
+        std::vector<TPropObject>().swap(Objects);
+    }
 }
 
 void TMainForm::OpenFileExecute() {
@@ -695,7 +741,9 @@ QString TMainForm::FileDialogFolder() const {
 
 void TMainForm::SaveFileExecute() {
     try {
-        Propdump.Save();
+        // The file as it was is the best guess of what the save writes.
+        const QFileInfo Old(DecodeFileName(Propdump.FileName));
+        SaveInBackground(*this, *this, Propdump, Old.isFile() ? Old.size() : 0);
     } catch (...) {
         // The file may have been written in part: it may no longer hold what was last saved.
         UndoHistory.MarkFileChanged();
@@ -737,6 +785,7 @@ void TMainForm::CloseFileExecute() {
         return;
     TBusyBracket Busy;
     ActionList1->Execute(ClearSearchResults);
+    DisposeObjects(std::move(Propdump.Objects));
     Propdump.Clear();
     ClearHistory();
     RefreshViews();
@@ -778,13 +827,28 @@ void TMainForm::ClearSearchResultsExecute() {
         Platform().PlaySound(TSoundKind::Asterisk);
 }
 
-void TMainForm::LongLoopStarted() {
+void TMainForm::ShowProgress(int64_t Done, int64_t Total) {
+    if (Total == UnknownTotal) {
+        ProgressBar1->setRange(0, 0);
+        return;
+    }
+    // A bar counts in int; a file's bytes may not fit.
+    int Shift = 0;
+    while ((Total >> Shift) > std::numeric_limits<int>::max())
+        ++Shift;
+    ProgressBar1->setRange(0, static_cast<int>(Total >> Shift));
+    ProgressBar1->setValue(static_cast<int>(std::clamp<int64_t>(Done, 0, Total) >> Shift));
+}
+
+void TMainForm::LongCommandStarted() {
     ++LongLoops;
 }
 
-void TMainForm::LongLoopEnded() {
+void TMainForm::LongCommandEnded() {
     if (LongLoops > 0)
         --LongLoops;
+    if (LongLoops == 0)
+        emit Idle();
     if (LongLoops == 0 && CloseWhenLoopsEnd) {
         CloseWhenLoopsEnd = false;
         // Queued: the command that ran the loop finishes first.

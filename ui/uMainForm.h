@@ -28,6 +28,7 @@
 #include "ops/MapArea.h"
 #include "ops/UndoHistory.h"
 #include "ui/ActionList.h"
+#include "ui/LongLoop.h"
 #include "ui/uFrmSearch.h"
 
 #include <QMainWindow>
@@ -39,6 +40,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -77,7 +79,7 @@ public:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public ILongCommandHost {
     Q_OBJECT
 public:
     // Size of the client area below the menu bar; the window cannot be resized.
@@ -168,6 +170,8 @@ public:
 
     // Brings every summary view and the file actions in line with Propdump.
     void RefreshViews();
+    // The same, with Propdump's distinct values already known (a load gathers them as it reads).
+    void RefreshViews(TDistinctValues Known);
     // The file name as the FileName label shows it before eliding.
     QString FileNameText() const { return FullFileName; }
     // The number of rows the objects list shows: Propdump.Count() as of the last RefreshViews.
@@ -271,13 +275,18 @@ public:
     TRecording AskRecording(std::size_t StepBytes);
     // A new document: an empty history, nothing unsaved, a limit fitted to the document.
     void ClearHistory();
+    // The same for a document known to hold DocumentBytes (HeapBytesOf).
+    void ClearHistory(std::size_t DocumentBytes);
     void EditUndoExecute();
     void EditRedoExecute();
 
-    // True while a TLongLoop walks the objects.
+    // True while a long command runs: a TLongLoop walks the objects, or a file is being read.
     bool LongLoopRunning() const { return LongLoops > 0; }
 
 signals:
+    // The last long command has ended (a load, a search, a deletion, a bulk edit): the window
+    // takes commands again. Tests and scripts that drive the window wait for it.
+    void Idle();
     void ListBox1CountChanged(int Count);
     // The document changed in a way views that show it must follow: every RefreshViews ends with
     // it, and so do an object edited in the editor and every Undo and Redo, once the views show
@@ -292,7 +301,10 @@ protected:
     void dropEvent(QDropEvent* Event) override;
 
 private:
-    friend class TLongLoop;
+    TActionList& CommandActions() override { return *ActionList1; }
+    void ShowProgress(int64_t Done, int64_t Total) override;
+    void LongCommandStarted() override;
+    void LongCommandEnded() override;
 
     void CreateActions();
     void CreateMenu();
@@ -323,6 +335,9 @@ private:
     void ShowFileName(const QString& Text);
     void SetListBox1Count(int Count);
     void LoadAndRefresh(const std::string& Path, int Version);
+    // The old objects are freed on a thread of their own: millions of them take the window's
+    // thread a noticeable while.
+    void DisposeObjects(std::vector<TPropObject>&& Objects);
     // Reads the dump at Path through Load(File, Version), first with version 0, as Open does:
     // a file without a header asks for its version. False when that question was cancelled.
     // Errors pass to the caller, naming the file.
@@ -336,13 +351,13 @@ private:
     bool TakesDrops() const;
     // The drop's own command, once the drag is over: a refusal's message, or the file opened.
     void DroppedExecute(const QString& Path, const QString& Refusal);
-    void LongLoopStarted();
-    void LongLoopEnded();
+    void Refresh(const std::function<TDistinctValues()>& Distinct);
 
     QString FullFileName;
     // The folder of the file last opened or saved under a new name.
     QString LastFolder;
     QString ResultsOrigin;
+    std::jthread Disposer;
     QPointer<TFrmWorldMap> WorldMapForm;
     int ObjectRows = 0;
     int LongLoops = 0;

@@ -6,7 +6,7 @@
 #include "ui/uMainForm.h"
 
 #include "model/FileSystem.h"
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 #include "ui/BeepMessageDlg.h"
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -167,9 +167,12 @@ TMainForm::TRecording TMainForm::AskRecording(std::size_t StepBytes) {
 }
 
 void TMainForm::ClearHistory() {
+    ClearHistory(HeapBytesOf(Propdump));
+}
+
+void TMainForm::ClearHistory(std::size_t DocumentBytes) {
     UndoHistory.Clear();
-    UndoHistory.SetLimit(
-        TUndoHistory::LimitFor(HeapBytesOf(Propdump), FileSystem::PhysicalMemoryBytes()));
+    UndoHistory.SetLimit(TUndoHistory::LimitFor(DocumentBytes, FileSystem::PhysicalMemoryBytes()));
     ShowHistory();
 }
 

@@ -45,6 +45,11 @@ void TMainForm::BindListHandlers() {
     ListBox1->setModel(Rows);
     ListBox1->setItemDelegate(new TObjectsListDelegate(*Rows, *HeaderControl1, ListBox1));
     ListBox1->setUniformItemSizes(true);
+    // Even with uniform rows the list lays out every row before it paints: ten million of them
+    // take a second or more. In batches the first rows paint at once and the rest follows
+    // between other events.
+    ListBox1->setLayoutMode(QListView::Batched);
+    ListBox1->setBatchSize(1 << 18);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &TMainForm::ListBox1CountChanged, Rows, &TObjectsListModel::SetCount);
     Rows->SetCount(ListBox1Count());

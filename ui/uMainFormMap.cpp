@@ -1,8 +1,10 @@
 #include "ui/uMainForm.h"
 
 #include "ui/ScreenFit.h"
+#include "ui/SearchResultsModel.h"
 #include "ui/uFrmWorldMap.h"
 
+#include <QListView>
 #include <QScreen>
 
 namespace {
@@ -25,7 +27,18 @@ void PlaceBeside(QWidget& Map, const QWidget& Main) {
 
 void TMainForm::WorldMapExecute() {
     if (!WorldMapForm) {
-        WorldMapForm = new TFrmWorldMap(*this);
+        WorldMapForm = new TFrmWorldMap(
+            *this, {Propdump, *SearchResults, *ListBox1->selectionModel(),
+                    [this](const TMapArea& Area, bool WithCriteria) {
+                        FindObjectsInArea(Area, WithCriteria);
+                    },
+                    [this](int Index) { OpenObject(Index); },
+                    [this](const TMoveChoice& Choice, QWidget* Asker) {
+                        MoveFoundObjects(Choice, Asker);
+                    },
+                    [this] { return FileDialogFolder(); }});
+        connect(this, &TMainForm::DocumentChanged, WorldMapForm.data(),
+                &TFrmWorldMap::DocumentChanged);
         PlaceBeside(*WorldMapForm, *this);
         WorldMapForm->show();
     }

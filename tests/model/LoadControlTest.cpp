@@ -1,3 +1,4 @@
+#include "model/HeapBytes.h"
 #include "model/Propdmp.h"
 #include "tests/model/ScratchFiles.h"
 
@@ -23,6 +24,9 @@ std::string MixedText(int Lines) {
     for (int n = 0; n < Lines; ++n) {
         const int owner = n < Lines / 2 ? (n / 7) % 300 : (n / 5) % 450 - 40;
         std::string model = n % 11 == 0 ? "" : "Mdl" + std::to_string((n * 37) % 900);
+        // Some too long to be kept inside the string object, so that they take heap room.
+        if (n % 5 == 0 && !model.empty())
+            model += "-with-a-longer-name";
         if (n % 3 == 1)
             for (char& c : model)
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -52,7 +56,7 @@ struct TWatched {
 
 } // namespace
 
-TEST(PropdumpFileLoadControl, DistinctValuesGatheredWhileParsingEqualAWalkAfterwards) {
+TEST(PropdumpFileLoadControl, ValuesGatheredWhileParsingEqualAWalkAfterwards) {
     TScratchDir dir;
     // One part, and two parts read at once (the text is then over 256 KiB).
     for (const int lines : {40, 30000}) {
@@ -63,8 +67,10 @@ TEST(PropdumpFileLoadControl, DistinctValuesGatheredWhileParsingEqualAWalkAfterw
                 std::to_string(lines) + " lines from " + (fromFile ? "a file" : "memory");
             TPropdumpFile doc;
             TDistinctValues gathered;
+            std::size_t heapBytes = 0;
             TLoadControl control;
             control.Distinct = &gathered;
+            control.HeapBytes = &heapBytes;
             if (fromFile)
                 doc.LoadFromFile(dir / "f", 0, control);
             else
@@ -72,6 +78,7 @@ TEST(PropdumpFileLoadControl, DistinctValuesGatheredWhileParsingEqualAWalkAfterw
             ASSERT_EQ(doc.Count(), lines) << where;
             EXPECT_EQ(gathered.CitizenNumbers, doc.GetCitizenNumbers()) << where;
             EXPECT_EQ(gathered.ModelNames, doc.GetModelNames()) << where;
+            EXPECT_EQ(heapBytes, HeapBytesOf(doc)) << where;
             EXPECT_GT(gathered.ModelNames.size(), lines > 100 ? 800u : 10u) << where;
         }
     }

@@ -9,7 +9,11 @@ namespace {
 std::atomic<std::size_t> Countdown{0};
 std::atomic<bool> Failed{false};
 
+thread_local int Spared = 0;
+
 bool FailsNow() {
+    if (Spared > 0)
+        return false;
     std::size_t Left = Countdown.load(std::memory_order_relaxed);
     while (Left > 0)
         if (Countdown.compare_exchange_weak(Left, Left - 1)) {
@@ -44,6 +48,14 @@ void FailAllocation(std::size_t Nth) {
 bool AllocationFailed() {
     Countdown = 0;
     return Failed.exchange(false);
+}
+
+TAllocationsSpared::TAllocationsSpared() {
+    ++Spared;
+}
+
+TAllocationsSpared::~TAllocationsSpared() {
+    --Spared;
 }
 
 void* operator new(std::size_t Size) { return AllocateOrThrow(Size); }

@@ -11,3 +11,13 @@ void FailAllocation(std::size_t Nth);
 inline void StopFailing() { FailAllocation(0); }
 // Whether the chosen allocation came and failed since the last FailAllocation; disarms.
 bool AllocationFailed();
+
+// While one lives, allocations on its thread neither fail nor count towards the Nth: for code
+// that is not built to survive a failed allocation, such as Qt's event handling.
+class TAllocationsSpared {
+public:
+    TAllocationsSpared();
+    ~TAllocationsSpared();
+    TAllocationsSpared(const TAllocationsSpared&) = delete;
+    TAllocationsSpared& operator=(const TAllocationsSpared&) = delete;
+};

@@ -1,4 +1,5 @@
 #include "support/FakePlatform.h"
+#include "support/WaitForIdle.h"
 
 #include "ui/LongLoop.h"
 #include "ui/TextCodec.h"
@@ -83,6 +84,7 @@ private:
         QVERIFY2(Action, Name);
         QVERIFY2(Action->isEnabled(), Name);
         Action->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
     }
 
     void ReplaceCitNum(const QString& Find, const QString& Replacement) {

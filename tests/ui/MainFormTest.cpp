@@ -1,5 +1,6 @@
 #include "support/DialogTesting.h"
 #include "support/FakePlatform.h"
+#include "support/WaitForIdle.h"
 
 #include "ui/Command.h"
 #include "ui/CountText.h"
@@ -122,6 +123,7 @@ private:
         QVERIFY2(Action, qPrintable(Name));
         QVERIFY2(Action->isEnabled(), qPrintable(Name + " is disabled"));
         Action->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
     }
 
     // Opens a file through the open dialog and forgets what that recorded.

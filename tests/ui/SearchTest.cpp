@@ -1,4 +1,5 @@
 #include "support/FakePlatform.h"
+#include "support/WaitForIdle.h"
 
 #include "text/DateTimeText.h"
 #include "ui/LongLoop.h"
@@ -123,6 +124,7 @@ class SearchTest : public QObject {
         auto* Action = Form->findChild<QAction*>(QString::fromLatin1(Name));
         QVERIFY2(Action && Action->isEnabled(), Name);
         Action->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
     }
 
     QString Cell(int Row, int Column) const {

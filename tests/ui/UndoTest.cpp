@@ -1,4 +1,5 @@
 #include "support/FakePlatform.h"
+#include "support/WaitForIdle.h"
 
 #include "ui/LongLoop.h"
 #include "ui/SearchResultsModel.h"
@@ -71,6 +72,7 @@ class UndoTest : public QObject {
     void Click(QAction* Action) {
         QVERIFY2(Action->isEnabled(), qPrintable(Action->objectName()));
         Action->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
         QVERIFY2(Fake->Errors.isEmpty(), qPrintable(Fake->Errors.join('\n')));
     }
 

@@ -2,6 +2,7 @@
 // answer is obeyed, and the title shows whether there is anything to ask about.
 
 #include "support/FakePlatform.h"
+#include "support/WaitForIdle.h"
 
 #include "ui/uMainForm.h"
 
@@ -50,6 +51,7 @@ class UnsavedChangesTest : public QObject {
         Form->show();
         Fake->OpenFileAnswers.enqueue(PathOf("t.pd"));
         Form->OpenFile->trigger();
+        QVERIFY(WaitUntilIdle(*Form));
     }
 
     QString Title() const { return Form->windowHandle()->title(); }

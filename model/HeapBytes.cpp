@@ -1,4 +1,4 @@
-#include "ops/HeapBytes.h"
+#include "model/HeapBytes.h"
 
 #include <functional>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 // Reads a propdump text in blocks of whole lines, for readers that hand the blocks to other
-// threads: the document's loader and the command-line tool's streaming commands. Where a line
-// ends (CR LF, LF, CR) and where the text ends (the NUL rule of TLineSplitter) is decided here,
-// once, for both; cutting a block into its lines is left to whoever works on it, so that the
-// thread that reads does no more than read.
+// threads, such as the command-line tool's streaming commands. Lines end as TLineSplitter ends
+// them (CR LF, LF, CR), and where the text ends at a NUL byte, and whether that is padding or a
+// bad line, is decided here once; cutting a block into its lines is left to whoever works on it,
+// so that the thread that reads does no more than read.
 
 #include "model/FileSystem.h"
 #include "model/LineSplitter.h"

@@ -83,7 +83,7 @@ void TObjectSource::Cut(TBatch& Batch) {
     try {
         CutLines(Batch.Block, Batch.Lines);
     } catch (...) {
-        Numbers.Abandon();
+        Numbers.Abandon(Batch.Block.Index);
         throw;
     }
     Batch.EndsInNulLine = Batch.Block.EndsInNulLine;

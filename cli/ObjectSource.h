@@ -49,10 +49,8 @@ public:
     // are cut by Cut, on whichever thread works on it.
     bool Next(TBatch& Batch);
     // Cuts the batch's block into its lines and numbers them. Batches are cut side by side in
-    // the order Next gave them out, each once; one that fails must still reach Cut or Abandon.
+    // the order Next gave them out, each once.
     void Cut(TBatch& Batch);
-    // A batch handed out by Next will never be cut: the ones after it give up waiting.
-    void Abandon() { Numbers.Abandon(); }
 
     // Lines of the batches cut so far.
     uint64_t Lines() const { return Numbers.Lines(); }

@@ -9,6 +9,10 @@
 #include <new>
 #include <stdexcept>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 char* TReadBuffer::Extend(std::size_t Extra) {
     if (Used + Extra > Capacity) {
         const std::size_t NewCapacity = std::max(Used + Extra, 2 * Capacity);
@@ -48,56 +52,62 @@ std::size_t LastLineBoundary(std::string_view Text, std::size_t From) {
     return 0;
 }
 
-// Where the last line of a text that ends here starts.
-std::size_t LastLineStart(std::string_view Text) {
-    const std::size_t End = Text.find_last_of("\r\n");
-    return End == std::string_view::npos ? 0 : End + 1;
-}
+} // namespace
 
-// Calls OnLine for every line of Text, which holds no NUL byte; a break at the very end adds
-// no line.
-template <class F> void ForEachLineOf(std::string_view Text, F&& OnLine) {
-    const char* p = Text.data();
-    const char* const Last = p + Text.size();
-    while (p != Last) {
-        const char* e = FindLineEnd(p, Last);
-        OnLine(p, e);
-        if (e == Last)
-            return;
-        if (*e == '\r' && e + 1 != Last && e[1] == '\n')
-            ++e;
-        p = e + 1;
+// Line ends among the bytes of Text, which holds no NUL byte: every LF, and every CR that is not
+// the first half of a CR LF. Sixteen bytes are looked at at once where the processor can, each
+// adding its own 0 or 1 to a counter of its own, summed before one of them could overflow.
+uint64_t CountLineEnds(std::string_view Text) {
+    uint64_t Ends = 0;
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i Lf = _mm_set1_epi8('\n');
+    const __m128i Cr = _mm_set1_epi8('\r');
+    const auto Sum = [&Ends](__m128i Counts) {
+        const __m128i Sums = _mm_sad_epu8(Counts, _mm_setzero_si128());
+        Ends += static_cast<uint64_t>(_mm_cvtsi128_si64(Sums)) +
+                static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(Sums, Sums)));
+    };
+    // Each step also reads the byte after its sixteen, to see whether a CR is followed by LF.
+    while (i + 17 <= Text.size()) {
+        __m128i Counts = _mm_setzero_si128();
+        for (int Step = 0; Step < 255 && i + 17 <= Text.size(); ++Step, i += 16) {
+            const auto* const At = reinterpret_cast<const __m128i*>(Text.data() + i);
+            const __m128i Bytes = _mm_loadu_si128(At);
+            const __m128i Next =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(Text.data() + i + 1));
+            const __m128i End =
+                _mm_or_si128(_mm_cmpeq_epi8(Bytes, Lf),
+                             _mm_andnot_si128(_mm_cmpeq_epi8(Next, Lf), _mm_cmpeq_epi8(Bytes, Cr)));
+            Counts = _mm_sub_epi8(Counts, End);
+        }
+        Sum(Counts);
     }
+#endif
+    for (; i < Text.size(); ++i)
+        if (Text[i] == '\n' || (Text[i] == '\r' && (i + 1 == Text.size() || Text[i + 1] != '\n')))
+            ++Ends;
+    return Ends;
 }
 
-// The text of Block before its NUL line, and that line.
-struct TNulSplit {
-    std::string_view Before;
-    std::string_view NulLine;
-};
 TNulSplit SplitAtNulLine(const TBlock& Block) {
     if (!Block.EndsInNulLine)
         return {Block.Text, {}};
-    const std::size_t Start = LastLineStart(Block.Text);
+    const std::size_t End = Block.Text.find_last_of("\r\n");
+    const std::size_t Start = End == std::string_view::npos ? 0 : End + 1;
     return {Block.Text.substr(0, Start), Block.Text.substr(Start)};
 }
 
-} // namespace
-
 void CutLines(const TBlock& Block, std::vector<std::string_view>& Lines) {
     Lines.clear();
-    const TNulSplit Split = SplitAtNulLine(Block);
-    ForEachLineOf(Split.Before, [&Lines](const char* Begin, const char* End) {
-        Lines.emplace_back(Begin, static_cast<std::size_t>(End - Begin));
-    });
-    if (Block.EndsInNulLine)
-        Lines.push_back(Split.NulLine);
+    ForEachLineOf(Block, [&Lines](std::string_view Line) { Lines.push_back(Line); });
 }
 
 uint64_t CountLines(const TBlock& Block) {
-    uint64_t Count = Block.EndsInNulLine ? 1 : 0;
-    ForEachLineOf(SplitAtNulLine(Block).Before, [&Count](const char*, const char*) { ++Count; });
-    return Count;
+    const std::string_view Text = SplitAtNulLine(Block).Before;
+    // The last line of the text may lack its end.
+    const bool Unended = !Text.empty() && Text.back() != '\n' && Text.back() != '\r';
+    return CountLineEnds(Text) + (Unended ? 1 : 0) + (Block.EndsInNulLine ? 1 : 0);
 }
 
 std::string_view FirstLineOf(std::string_view Text) {
@@ -243,8 +253,8 @@ bool TBlockReader::Next(TBlock& Block, std::size_t Bytes) {
 
 uint64_t TLineNumbers::FirstLine(uint64_t Block, uint64_t Lines) {
     std::unique_lock Guard(Lock);
-    Told.wait(Guard, [&] { return Broken || NextBlock == Block; });
-    if (Broken)
+    Told.wait(Guard, [&] { return NextBlock == Block || Block > Abandoned; });
+    if (Block > Abandoned)
         throw std::runtime_error("An earlier block was not read");
     const uint64_t First = NextLine;
     NextLine += Lines;
@@ -254,10 +264,10 @@ uint64_t TLineNumbers::FirstLine(uint64_t Block, uint64_t Lines) {
     return First;
 }
 
-void TLineNumbers::Abandon() {
+void TLineNumbers::Abandon(uint64_t Block) {
     {
         const std::lock_guard Guard(Lock);
-        Broken = true;
+        Abandoned = std::min(Abandoned, Block);
     }
     Told.notify_all();
 }

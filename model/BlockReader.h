@@ -7,6 +7,7 @@
 // thread that reads does no more than read.
 
 #include "model/FileSystem.h"
+#include "model/LineSplitter.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -52,7 +53,36 @@ struct TBlock {
     TReadBuffer Storage;
 };
 
-// Each line of Block's text without its line end, as views into it; the NUL line included.
+// Block's text before its NUL line, and that line (both empty when there is none).
+struct TNulSplit {
+    std::string_view Before;
+    std::string_view NulLine;
+};
+TNulSplit SplitAtNulLine(const TBlock& Block);
+
+// Calls OnLine with each line of Block's text without its line end, as a view into it; the NUL
+// line last, when there is one.
+template <class F> void ForEachLineOf(const TBlock& Block, F&& OnLine) {
+    const TNulSplit Split = SplitAtNulLine(Block);
+    const char* p = Split.Before.data();
+    const char* const Last = p + Split.Before.size();
+    while (p != Last) {
+        const char* e = FindLineEnd(p, Last);
+        OnLine(std::string_view(p, static_cast<std::size_t>(e - p)));
+        if (e == Last)
+            break;
+        if (*e == '\r' && e + 1 != Last && e[1] == '\n')
+            ++e;
+        p = e + 1;
+    }
+    if (Block.EndsInNulLine)
+        OnLine(Split.NulLine);
+}
+
+// Line ends among the bytes of Text: every LF, and every CR not followed by LF (a CR at the very
+// end counts).
+uint64_t CountLineEnds(std::string_view Text);
+// Each line of Block's text, as ForEachLineOf gives them.
 void CutLines(const TBlock& Block, std::vector<std::string_view>& Lines);
 // The number of lines CutLines would give, without keeping them.
 uint64_t CountLines(const TBlock& Block);
@@ -108,8 +138,8 @@ public:
     // Block's first line number (1-based), given its count of lines; waits for the blocks
     // before it. Throws when one of them failed before it could say.
     uint64_t FirstLine(uint64_t Block, uint64_t Lines);
-    // A block will never say: the blocks after it give up waiting.
-    void Abandon();
+    // Block will never say: the blocks after it give up waiting, those before it go on.
+    void Abandon(uint64_t Block);
     // Lines of the blocks that have said so far.
     uint64_t Lines() const;
 
@@ -118,5 +148,5 @@ private:
     std::condition_variable Told;
     uint64_t NextBlock = 0;
     uint64_t NextLine = 1;
-    bool Broken = false;
+    uint64_t Abandoned = UINT64_MAX; // the first block that will never say
 };

@@ -108,6 +108,10 @@ void RunInOrder(unsigned Threads, TNext&& Next, TWork&& Work, TConsume&& Consume
                     Thread.join();
         }
     } Workers{Lock, Queued, Queue, Closing, {}};
+    // Room first: a thread already started must never be left to a jthread that joins it
+    // because keeping it ran out of memory, since it only ends once the workers are closed.
+    if (Threads > 1)
+        Workers.Threads.reserve(Threads);
     if (Threads > 1)
         for (unsigned Worker = 0; Worker < Threads; ++Worker)
             if (std::jthread Thread =

@@ -101,6 +101,13 @@ TLinesRead ReadFrom(TSource Source, const std::string& Text, std::size_t BlockBy
 #endif
 }
 
+std::string Repeated(const std::string& Text, int Times) {
+    std::string All;
+    for (int i = 0; i < Times; ++i)
+        All += Text;
+    return All;
+}
+
 constexpr TSource Sources[] = {TSource::Memory, TSource::File, TSource::Pipe};
 constexpr std::size_t BlockSizes[] = {1, 2, 3, 5, 8, 1 << 20};
 
@@ -119,6 +126,7 @@ TEST(BlockReader, BlocksHoldWholeLinesWhateverTheirEnds) {
         "last line without an end",
         "",
         "short\n" + std::string(50, 'x') + "\r\n" + std::string(20, 'y') + "\rend\r\n",
+        Repeated("x\r\n", 40) + Repeated("y\r", 40), // a CR LF at every place of sixteen bytes
     };
     for (const std::string& Text : Texts)
         for (const std::size_t Size : BlockSizes)
@@ -180,7 +188,7 @@ TEST(BlockReader, LineNumbersFollowTheBlocksAcrossThreads) {
                 [&](unsigned, TJob& Job) {
                     CutLines(Job.Block, Job.Lines);
                     if (static_cast<int>(Job.Block.Index) == FailAt) {
-                        Numbers.Abandon();
+                        Numbers.Abandon(Job.Block.Index);
                         throw std::runtime_error("block " + std::to_string(FailAt));
                     }
                     Job.FirstLine = Numbers.FirstLine(Job.Block.Index, Job.Lines.size());

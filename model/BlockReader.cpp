@@ -52,6 +52,8 @@ std::size_t LastLineBoundary(std::string_view Text, std::size_t From) {
     return 0;
 }
 
+} // namespace
+
 // Line ends among the bytes of Text, which holds no NUL byte: every LF, and every CR that is not
 // the first half of a CR LF. Sixteen bytes are looked at at once where the processor can, each
 // adding its own 0 or 1 to a counter of its own, summed before one of them could overflow.
@@ -87,8 +89,6 @@ uint64_t CountLineEnds(std::string_view Text) {
             ++Ends;
     return Ends;
 }
-
-} // namespace
 
 TNulSplit SplitAtNulLine(const TBlock& Block) {
     if (!Block.EndsInNulLine)

@@ -79,6 +79,9 @@ template <class F> void ForEachLineOf(const TBlock& Block, F&& OnLine) {
         OnLine(Split.NulLine);
 }
 
+// Line ends among the bytes of Text: every LF, and every CR not followed by LF (a CR at the very
+// end counts).
+uint64_t CountLineEnds(std::string_view Text);
 // Each line of Block's text, as ForEachLineOf gives them.
 void CutLines(const TBlock& Block, std::vector<std::string_view>& Lines);
 // The number of lines CutLines would give, without keeping them.

@@ -1,11 +1,11 @@
 #include "model/Propdmp.h"
 
+#include "model/BlockReader.h"
 #include "model/CodePage.h"
 #include "model/DistinctSet.h"
 #include "model/FileIo.h"
 #include "model/HeapBytes.h"
 #include "model/LineFormat.h"
-#include "model/LineSplitter.h"
 #include "model/Parallel.h"
 
 #include <algorithm>
@@ -24,47 +24,14 @@ EPropdumpError ChangedWhileRead() {
     return EPropdumpError("The file changed while it was being read");
 }
 
-// Bytes already in memory: every read is a view into them.
-class TMemorySource {
+// What a block of the file holds besides its objects, taken while each object is fresh in the
+// cache: the heap bytes of its objects and, when asked for, its distinct values in the order of
+// their first object there.
+class TBlockGatherer {
 public:
-    static constexpr bool NeedsBuffer = false;
-    explicit TMemorySource(std::string_view bytes) : Bytes(bytes) {}
-    uint64_t Size() const { return Bytes.size(); }
-    std::string_view Read(uint64_t offset, uint64_t most, char*) const {
-        if (offset >= Bytes.size())
-            return {};
-        return Bytes.substr(static_cast<std::size_t>(offset),
-                            static_cast<std::size_t>(std::min<uint64_t>(most, Bytes.size())));
-    }
+    explicit TBlockGatherer(bool distinct = false) : Distinct(distinct) {}
 
-private:
-    std::string_view Bytes;
-};
-
-// A file read at explicit offsets, so that two threads can each read their own part of it.
-class TFileSource {
-public:
-    static constexpr bool NeedsBuffer = true;
-    TFileSource(const FileSystem::TFile& file, const std::string& path, uint64_t size)
-        : File(file), Path(path), Bytes(size) {}
-    uint64_t Size() const { return Bytes; }
-    std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
-        const auto size = static_cast<std::size_t>(std::min<uint64_t>(most, ReadBlock));
-        return {buffer, ReadFileAt(File, offset, buffer, size, Path)};
-    }
-
-private:
-    const FileSystem::TFile& File;
-    const std::string& Path;
-    uint64_t Bytes; // as the file system told before reading; a guide for splitting only
-};
-
-// What a part of the file holds besides its objects, taken while each object is fresh in the
-// cache: its distinct values, in the order of their first object there, and the heap bytes of
-// its objects.
-class TPartGatherer {
-public:
-    TPartGatherer(bool distinct) : Distinct(distinct) {}
+    bool WantsDistinct() const { return Distinct; }
 
     void Add(const TPropObject& o) {
         HeapBytes += HeapBytesOf(o);
@@ -81,15 +48,21 @@ public:
             ModelOrder.push_back(o.Model);
     }
 
-    // This part's values, then those of later that this part lacks: the order of a walk over
-    // both parts. The model names are views into the parsed objects, taken before they move.
-    TDistinctValues MergedWith(TPartGatherer& later) {
+    // Adds the values of a later part that this one lacks: the order of a walk over both.
+    void Absorb(const TBlockGatherer& later) {
+        HeapBytes += later.HeapBytes;
+        if (!Distinct)
+            return;
         for (const int32_t owner : later.OwnerOrder)
             if (Owners.Insert(owner))
                 OwnerOrder.push_back(owner);
         for (const std::string_view model : later.ModelOrder)
             if (Models.Insert(model))
                 ModelOrder.push_back(model);
+    }
+
+    // The model names are views into the parsed objects, taken before they move.
+    TDistinctValues Values() const {
         TDistinctValues values;
         values.CitizenNumbers.reserve(OwnerOrder.size());
         for (const int32_t owner : OwnerOrder)
@@ -111,205 +84,248 @@ public:
     std::size_t HeapBytes = 0;
 };
 
-// A source that reports each batch it hands out and stops the load once asked to. Batches are
-// at most a read block, also from memory, so that word comes often enough.
-template <class TSource> class TWatchedSource {
+// Stops the load once asked to, and tells the caller of the bytes done.
+class TWatch {
 public:
-    static constexpr bool NeedsBuffer = TSource::NeedsBuffer;
-    TWatchedSource(const TSource& source, const TLoadControl& control)
-        : Source(source), Control(control),
-          Watched(Control.OnBatch != nullptr || Control.Cancel != nullptr) {}
-    uint64_t Size() const { return Source.Size(); }
-    std::string_view Read(uint64_t offset, uint64_t most, char* buffer) const {
-        if (!Watched)
-            return Source.Read(offset, most, buffer);
-        StopIfCancelled();
-        const std::string_view chunk =
-            Source.Read(offset, std::min<uint64_t>(most, ReadBlock), buffer);
-        if (Control.OnBatch)
-            Control.OnBatch(chunk.size());
-        return chunk;
+    explicit TWatch(const TLoadControl& control) : Control(control) {}
+    void StopIfCancelled() const {
+        if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed))
+            throw ELoadCancelled();
     }
-    // Work between reads, counted in bytes.
     void Report(uint64_t bytes) const {
-        StopIfCancelled();
         if (Control.OnBatch && bytes != 0)
             Control.OnBatch(bytes);
     }
 
 private:
-    void StopIfCancelled() const {
-        if (Control.Cancel && Control.Cancel->load(std::memory_order_relaxed))
-            throw ELoadCancelled();
-    }
-
-    const TSource& Source;
     const TLoadControl& Control;
-    bool Watched;
 };
 
-constexpr uint64_t ToTheEnd = std::numeric_limits<uint64_t>::max();
-
-// Bytes from Begin up to End (or the end of the text); Begin is always the start of a line.
-struct TRange {
-    uint64_t Begin = 0;
-    uint64_t End = ToTheEnd;
-    bool Empty() const { return Begin >= End; }
-};
-
-// What a walk met of a NUL byte (TLineSplitter), with offsets into the whole text.
-struct TWalkEnd {
-    uint64_t NulAt = ToTheEnd;   // the first NUL byte
-    uint64_t TextEnd = ToTheEnd; // where the text ends because of it
-    bool NulInText = false;      // it cannot be read past: the line after the last one is bad
-};
-
-// Cuts the range into lines exactly as one walk over the whole text would. Once stop is set it
-// reads no further; the caller then has no use for what it got.
-template <class TSource, class F>
-TWalkEnd WalkLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
-                   uint64_t& bytes, F&& onLine) {
-    if (range.Empty())
-        return {};
-    std::unique_ptr<char[]> buffer;
-    if constexpr (TSource::NeedsBuffer)
-        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
-    const TLineSplitter splitter = ForEachLine(
-        [&](auto&& onChunk) {
-            for (uint64_t at = range.Begin;
-                 at < range.End && !stop.load(std::memory_order_relaxed);) {
-                const std::string_view chunk = source.Read(at, range.End - at, buffer.get());
-                if (chunk.empty())
-                    return;
-                at += chunk.size();
-                bytes += chunk.size();
-                if (!onChunk(chunk))
-                    return;
-            }
-        },
-        onLine);
-    TWalkEnd end;
-    if (splitter.TextEnd() != TLineSplitter::NoNul) {
-        end.NulAt = range.Begin + splitter.NulOffset();
-        end.TextEnd = range.Begin + splitter.TextEnd();
-        end.NulInText = splitter.NulInText();
-    }
-    return end;
-}
-
-// Below this size a second thread costs more than it saves.
-constexpr uint64_t SplitFrom = 256 * 1024;
-
-// The start of the second of two parts that each hold whole lines: the first line start at or
-// after the middle of the text. ToTheEnd, for one part alone, when the text is small or no line
-// starts within a read block of the middle.
-template <class TSource> uint64_t SecondPartStart(const TSource& source) {
-    if (source.Size() < SplitFrom)
-        return ToTheEnd;
-    const uint64_t middle = source.Size() / 2;
-    std::unique_ptr<char[]> buffer;
-    if constexpr (TSource::NeedsBuffer)
-        buffer = std::make_unique_for_overwrite<char[]>(ReadBlock);
-    // near[0] is the byte before the middle: a line starts after LF, and after a CR not followed
-    // by LF.
-    const std::string_view near = source.Read(middle - 1, ReadBlock, buffer.get());
-    for (std::size_t i = 1; i < near.size(); ++i) {
-        if (near[i - 1] == '\n' || (near[i - 1] == '\r' && near[i] != '\n'))
-            return middle - 1 + i;
-    }
-    return ToTheEnd;
-}
-
-// The outcome of each part, never thrown across threads.
-struct TOutcomes {
-    std::exception_ptr First;
-    std::exception_ptr Second;
-};
-
-template <class F> std::exception_ptr Outcome(F& f) {
-    try {
-        f();
-        return nullptr;
-    } catch (...) {
-        return std::current_exception();
-    }
-}
-
-// Runs first on this thread and, when together, second on another one at the same time. The
-// first part comes earlier in the file, so once it fails the second cannot matter any more:
-// stop tells it so. Without a thread to be had, second runs here afterwards.
-template <class F1, class F2>
-TOutcomes RunSideBySide(bool together, std::atomic<bool>& stop, F1&& first, F2&& second) {
-    TOutcomes outcomes;
-    std::jthread helper;
-    if (together)
-        helper = TryToStartThread([&] { outcomes.Second = Outcome(second); });
-    outcomes.First = Outcome(first);
-    if (outcomes.First)
-        stop = true;
-    if (helper.joinable())
-        helper.join();
-    else if (!stop)
-        outcomes.Second = Outcome(second);
-    return outcomes;
-}
-
-struct TLineCount {
-    uint64_t Lines = 0; // before the end of the text
+// What the first walk learnt of one block, for the second to read it again.
+struct TBlockPlan {
+    uint64_t Offset = 0;
     uint64_t Bytes = 0;
-    TWalkEnd End;
+    uint64_t Lines = 0;     // the line of a NUL byte included
+    uint64_t FirstLine = 1; // 1-based
+    bool NulLine = false;
 };
 
-template <class TSource>
-TLineCount CountLines(const TSource& source, TRange range, const std::atomic<bool>& stop,
-                      int* headerVersion) {
-    TLineCount count;
-    count.End = WalkLines(source, range, stop, count.Bytes, [&](std::string_view line) {
-        if (headerVersion && count.Lines == 0)
-            *headerVersion = HeaderVersion(line);
-        ++count.Lines;
-    });
-    return count;
+struct TCounted {
+    std::vector<TBlockPlan> Blocks;
+    uint64_t Lines = 0;   // before the end of the text
+    uint64_t Bytes = 0;   // of text
+    uint64_t NulLine = 0; // the line of a NUL byte the text cannot be read past; 0 when none
+    int HeaderVersion = 0;
+};
+
+constexpr uint64_t None = std::numeric_limits<uint64_t>::max();
+
+bool IsLineEndByte(char c) {
+    return c == '\n' || c == '\r';
 }
 
-// What the second walk expects of one part.
-struct TPartPlan {
-    uint64_t Lines = 0;     // as counted by the first walk
-    uint64_t FirstLine = 1; // 1-based number of the part's first line in the file
-    uint64_t Skipped = 0;   // lines at its start that hold no object (the header)
+// What the first walk learns of one range of a source's bytes, [Begin, End), read with the byte
+// before it: a line starts at the first byte, after LF, and after CR when LF does not follow.
+// Everything is counted up to the range's first NUL byte, where the text ends.
+struct TRangeCount {
+    uint64_t Begin = 0;
+    uint64_t End = 0;
+    uint64_t Starts = 0;       // line starts before the text's end in the range
+    uint64_t FirstStart = None; // the first of them
+    uint64_t LastStart = None;  // the last line start at or before the range's text end
+    uint64_t Nul = None;       // the first NUL byte
+    bool OnlyNulAfter = true;  // after it the range holds NUL bytes only
+    int HeaderVersion = 0;     // of the source's first line, in the first range
+    TReadBuffer Storage;
 };
 
-// Parses the part's object lines into slotFor(0), slotFor(1), ... Never asks for more slots than
-// the first walk counted lines, whatever the file holds now.
-template <class TSource, class TSlots>
-void ParseLines(const TSource& source, TRange range, const TPartPlan& plan, int version,
-                const std::atomic<bool>& stop, TSlots&& slotFor,
-                TPartGatherer* gather = nullptr) {
-    uint64_t seen = 0;
-    uint64_t bytes = 0;
-    WalkLines(source, range, stop, bytes, [&](std::string_view line) {
-        if (seen == plan.Lines)
-            throw ChangedWhileRead();
-        const uint64_t index = seen++;
-        if (index < plan.Skipped)
-            return;
-        const int lineNumber = static_cast<int>(plan.FirstLine + index);
-        TPropObject& o = slotFor(index - plan.Skipped);
-        switch (ParseFields(o, version, line)) {
-        case TParseError::None:
-            if (gather)
-                gather->Add(o);
-            return;
-        case TParseError::Version:
-            throw EPropdumpError(VersionMessage(version), lineNumber);
-        case TParseError::Format:
-            throw EPropdumpError(LineFormatMessage, lineNumber);
+void CountRange(TRangeCount& range, std::string_view bytes) {
+    // The job is reused: nothing of the range it counted before may stay.
+    range.FirstStart = None;
+    range.HeaderVersion = 0;
+    // bytes holds the byte before the range, when there is one, then the range.
+    const uint64_t base = range.Begin == 0 ? 0 : range.Begin - 1;
+    const std::string_view own = bytes.substr(static_cast<std::size_t>(range.Begin - base));
+    const auto nul = static_cast<const char*>(std::memchr(own.data(), '\0', own.size()));
+    const std::size_t textEnd =
+        static_cast<std::size_t>(range.Begin - base) +
+        (nul ? static_cast<std::size_t>(nul - own.data()) : own.size());
+    range.Nul = nul ? range.Begin + static_cast<uint64_t>(nul - own.data()) : None;
+    range.OnlyNulAfter =
+        !nul || AllNul(own.substr(static_cast<std::size_t>(nul - own.data())));
+    // Line starts in the range are the line ends one byte earlier: those at the positions from
+    // the byte before the range to the one before the text's end (which only looks ahead).
+    const std::string_view ends = bytes.substr(0, textEnd);
+    const bool atStart = range.Begin == 0;
+    if (atStart && !ends.empty())
+        range.HeaderVersion = HeaderVersion(FirstLineOf(ends));
+    if (ends.empty()) {
+        range.Starts = 0;
+    } else {
+        range.Starts = CountLineEnds(ends) - (IsLineEndByte(ends.back()) ? 1 : 0) +
+                       (atStart ? 1 : 0);
+    }
+    if (atStart && !ends.empty()) {
+        range.FirstStart = 0;
+    } else if (range.Starts > 0) {
+        for (std::size_t p = 0; p + 1 < ends.size(); ++p) {
+            if (ends[p] == '\n' || (ends[p] == '\r' && ends[p + 1] != '\n')) {
+                range.FirstStart = base + p + 1;
+                break;
+            }
         }
-    });
-    // Another program may have cut the file short between the two walks; what is left must not
-    // pass for the whole document.
-    if (seen != plan.Lines)
-        throw ChangedWhileRead();
+    }
+    // The last line start at or before the text's end: a NUL byte right after a line end
+    // starts a line of its own.
+    range.LastStart = atStart && !ends.empty() ? 0 : None;
+    for (std::size_t p = ends.size(); p-- > 0;) {
+        if (ends[p] == '\n' || (ends[p] == '\r' && (p + 1 == ends.size() || ends[p + 1] != '\n'))) {
+            if (p + 1 == ends.size() && !nul)
+                continue; // the range goes on: that start belongs to the next one
+            range.LastStart = base + p + 1;
+            break;
+        }
+    }
+}
+
+// The first walk over a source that can be read at any place: fixed ranges of it counted side
+// by side on the workers, each reading its own bytes, and the blocks of whole lines for the
+// second walk drawn from where their first lines start. readAt(offset, size, storage, watch)
+// gives size bytes from offset on, a read block at a time, each told to watch.
+template <class TRead>
+TCounted CountRanges(uint64_t size, TRead&& readAt, const TWatch& watch, unsigned threads) {
+    const uint64_t rangeBytes = BatchTuning().BlockBytes != 0 ? BatchTuning().BlockBytes
+                                                              : TBlockReader::DefaultBlockBytes;
+    TCounted counted;
+    uint64_t next = 0;
+    bool ended = false;     // the text ended at a NUL byte
+    bool onlyNul = true;    // and nothing but NUL bytes follows it
+    uint64_t nulAt = None;
+    uint64_t lastStart = None;
+    uint64_t lines = 0;
+    RunInOrder<TRangeCount>(
+        threads,
+        [&](TRangeCount& range) {
+            if (next >= size || (ended && !onlyNul))
+                return false;
+            watch.StopIfCancelled();
+            range.Begin = next;
+            range.End = std::min(size, next + rangeBytes);
+            next = range.End;
+            return true;
+        },
+        [&](unsigned, TRangeCount& range) {
+            const uint64_t from = range.Begin == 0 ? 0 : range.Begin - 1;
+            CountRange(range, readAt(from, range.End - from, range.Storage, watch));
+        },
+        [&](TRangeCount& range) {
+            if (ended) {
+                onlyNul = onlyNul && range.Nul == range.Begin && range.OnlyNulAfter;
+                return;
+            }
+            if (range.Begin == 0)
+                counted.HeaderVersion = range.HeaderVersion;
+            if (range.FirstStart != None) {
+                if (!counted.Blocks.empty())
+                    counted.Blocks.back().Bytes = range.FirstStart - counted.Blocks.back().Offset;
+                counted.Blocks.push_back({range.FirstStart, 0, 0, lines + 1, false});
+            }
+            if (!counted.Blocks.empty())
+                counted.Blocks.back().Lines += range.Starts;
+            lines += range.Starts;
+            if (range.LastStart != None)
+                lastStart = range.LastStart;
+            if (range.Nul != None) {
+                ended = true;
+                nulAt = range.Nul;
+                onlyNul = range.OnlyNulAfter;
+            }
+        });
+    // A source that starts with a NUL byte holds no text at all, whatever follows.
+    if (nulAt == 0)
+        return {};
+    const uint64_t textEnd = ended ? nulAt : size;
+    if (!counted.Blocks.empty())
+        counted.Blocks.back().Bytes = textEnd - counted.Blocks.back().Offset;
+    counted.Lines = lines;
+    counted.Bytes = textEnd;
+    if (ended && !onlyNul) {
+        // The line of the NUL byte cannot be read past: it is bad, and those before it stand.
+        TBlockPlan& last = counted.Blocks.back();
+        last.NulLine = true;
+        if (lastStart == nulAt) {
+            // It starts at the NUL byte: no start of it was counted.
+            ++last.Lines;
+            counted.NulLine = counted.Lines + 1;
+        } else {
+            counted.NulLine = counted.Lines--;
+        }
+    }
+    return counted;
+}
+
+// The second walk: every block read again where the first found it, on the workers, a read
+// block at a time (each reported, and the load stopped before it once asked), and its object
+// lines parsed into slotFor(worker, index). Never asks for more slots than the first walk
+// counted lines, whatever the file holds now. The first bad line of the file wins.
+template <class TText, class TSlots>
+void ParseBlocks(const TCounted& counted, TText&& textOf, uint64_t headerLines, int version,
+                 const TWatch& watch, unsigned threads, TSlots&& slotFor,
+                 TBlockGatherer* gathered = nullptr) {
+    struct TJob {
+        const TBlockPlan* Plan = nullptr;
+        TBlock Block;
+        TBlockGatherer Gathered;
+    };
+    std::size_t next = 0;
+    RunInOrder<TJob>(
+        threads,
+        [&](TJob& job) {
+            if (next == counted.Blocks.size())
+                return false;
+            watch.StopIfCancelled();
+            job.Plan = &counted.Blocks[next++];
+            return true;
+        },
+        [&](unsigned worker, TJob& job) {
+            const TBlockPlan& plan = *job.Plan;
+            job.Block.Text = textOf(plan, job.Block.Storage, watch);
+            job.Block.EndsInNulLine = plan.NulLine;
+            if (gathered)
+                job.Gathered = TBlockGatherer(gathered->WantsDistinct());
+            // Another program may have changed the file between the two walks; what is left
+            // must not pass for the whole document.
+            const uint64_t objectLines = plan.Lines - (plan.NulLine ? 1 : 0);
+            uint64_t seen = 0;
+            ForEachLineOf(job.Block, [&](std::string_view text) {
+                const uint64_t index = seen++;
+                if (index >= objectLines) {
+                    if (index >= plan.Lines)
+                        throw ChangedWhileRead();
+                    return; // the NUL line
+                }
+                const uint64_t line = plan.FirstLine + index;
+                if (line <= headerLines)
+                    return;
+                TPropObject& o = slotFor(worker, line - 1 - headerLines);
+                switch (ParseFields(o, version, text)) {
+                case TParseError::None:
+                    if (gathered)
+                        job.Gathered.Add(o);
+                    return;
+                case TParseError::Version:
+                    throw EPropdumpError(VersionMessage(version), static_cast<int>(line));
+                case TParseError::Format:
+                    throw EPropdumpError(LineFormatMessage, static_cast<int>(line));
+                }
+            });
+            if (seen != plan.Lines)
+                throw ChangedWhileRead();
+        },
+        [&](TJob& job) {
+            if (gathered)
+                gathered->Absorb(job.Gathered);
+        });
 }
 
 // Room for count objects, all constructed. The object list is the one big allocation of a load:
@@ -354,60 +370,32 @@ struct TLoaded {
     int Version = 0;
 };
 
-// Reads the document in two walks over the bytes, each split into two parts at a line start and
-// run on two threads: the first counts the lines of each part, so that the object list is
-// allocated once and every part knows where its objects go; the second parses them into place.
-// The error of the first bad line of the file wins, wherever the threads were.
-template <class TSource>
-TLoaded LoadDocument(const TSource& source, int version, const TLoadControl& control) {
-    TDistinctValues* const distinct = control.Distinct;
-    const bool gather = distinct || control.HeapBytes;
+// Reads the document in two walks, each spread over the workers: the first counts the lines of
+// fixed ranges of the bytes, so that the object list is allocated once and every block of whole
+// lines knows where its objects go; the second reads each block again and parses it into place.
+// readAt is the source, as CountRanges takes it.
+template <class TRead>
+TLoaded LoadDocument(uint64_t size, TRead&& readAt, int version, const TLoadControl& control) {
+    const auto textOf = [&readAt](const TBlockPlan& plan, TReadBuffer& storage,
+                                  const TWatch& watch) {
+        return readAt(plan.Offset, plan.Bytes, storage, watch);
+    };
+    const TWatch watch(control);
+    const unsigned threads = WorkerThreads();
     const bool hasHeader = version == 0;
-    TRange parts[2];
-    parts[0].End = parts[1].Begin = SecondPartStart(source);
-    bool together = !parts[1].Empty();
-
-    TLineCount counts[2];
-    int headerVersion = 0;
-    std::atomic<bool> stop = false;
-    const TOutcomes counted = RunSideBySide(
-        together, stop,
-        [&] {
-            counts[0] = CountLines(source, parts[0], stop, hasHeader ? &headerVersion : nullptr);
-            if (counts[0].End.NulAt != ToTheEnd)
-                stop = true;
-        },
-        [&] { counts[1] = CountLines(source, parts[1], stop, nullptr); });
-    if (counted.First)
-        std::rethrow_exception(counted.First);
-    if (counts[0].End.NulAt != ToTheEnd) {
-        // The text ended in the first part, so the second was never there.
-        counts[1] = {};
-        parts[1] = {ToTheEnd, ToTheEnd};
-        together = false;
-    } else if (counted.Second) {
-        std::rethrow_exception(counted.Second);
-    }
-    const uint64_t textEnd = std::min(counts[0].End.TextEnd, counts[1].End.TextEnd);
-    for (TRange& part : parts)
-        part.End = std::min(part.End, textEnd);
-
-    const uint64_t lines = counts[0].Lines + counts[1].Lines;
-    // The line of a NUL byte that has more than NUL bytes after it; 0 when there is none. The
-    // lines before it are still read, so that an earlier bad line is the one named.
-    const uint64_t nulLine = counts[0].End.NulInText   ? counts[0].Lines + 1
-                             : counts[1].End.NulInText ? lines + 1
-                                                       : 0;
-    if (lines == 0 && (nulLine == 0 || counts[0].End.NulAt == 0))
+    const TCounted counted = CountRanges(size, readAt, watch, threads);
+    const uint64_t lines = counted.Lines;
+    // A text that starts with a NUL byte has no block at all.
+    if (lines == 0 && counted.NulLine == 0)
         throw EPropdumpError("File contains no data");
     TLoaded loaded;
     loaded.Version = version;
     if (hasHeader) {
-        if (nulLine == 1)
+        if (counted.NulLine == 1)
             throw EPropdumpError(NulByteMessage, 1);
-        if (headerVersion == 0)
+        if (counted.HeaderVersion == 0)
             throw EPropdumpVersionUnknown("Unknown propdump format");
-        loaded.Version = headerVersion;
+        loaded.Version = counted.HeaderVersion;
     }
     const uint64_t headerLines = hasHeader ? 1 : 0;
     const uint64_t objectLines = lines - headerLines;
@@ -416,57 +404,38 @@ TLoaded LoadDocument(const TSource& source, int version, const TLoadControl& con
     // the bytes could hold of those (a file of blank lines) mean a bad line: find the first one
     // without asking for room for every line.
     constexpr uint64_t ShortestObjectLine = 17;
-    if (objectLines > (counts[0].Bytes + counts[1].Bytes) / ShortestObjectLine + 1) {
-        TPropObject scratch;
-        stop = false;
-        ParseLines(source, TRange{0, textEnd}, {lines, 1, headerLines}, loaded.Version, stop,
-                   [&](uint64_t) -> TPropObject& {
-                       ResetFields(scratch);
-                       return scratch;
-                   });
+    if (objectLines > counted.Bytes / ShortestObjectLine + 1) {
+        std::vector<TPropObject> scratch(threads);
+        ParseBlocks(counted, textOf, headerLines, loaded.Version, watch, threads,
+                    [&](unsigned worker, uint64_t) -> TPropObject& {
+                        ResetFields(scratch[worker]);
+                        return scratch[worker];
+                    });
         throw ChangedWhileRead();
     }
 
     std::vector<TPropObject>& objects = loaded.Objects;
     // Making room counts as one more walk over the bytes, in proportion to the objects made.
     uint64_t prepared = 0;
-    PrepareObjects(objects, static_cast<std::size_t>(objectLines), together,
-                   [&](std::size_t done) {
-                       const uint64_t now = source.Size() * done / objectLines;
-                       source.Report(now - prepared);
+    PrepareObjects(objects, static_cast<std::size_t>(objectLines),
+                   threads > 1 && counted.Blocks.size() > 1, [&](std::size_t done) {
+                       watch.StopIfCancelled();
+                       const uint64_t now = size * done / objectLines;
+                       watch.Report(now - prepared);
                        prepared = now;
                    });
-    TPropObject* const firstSlots = objects.data();
-    TPropObject* const secondSlots = firstSlots + (counts[0].Lines - headerLines);
-    const TPartPlan plans[2] = {{counts[0].Lines, 1, headerLines},
-                                {counts[1].Lines, counts[0].Lines + 1, 0}};
-    TPartGatherer gathered[2] = {TPartGatherer(distinct), TPartGatherer(distinct)};
-    stop = false;
-    const TOutcomes parsed = RunSideBySide(
-        together, stop,
-        [&] {
-            ParseLines(
-                source, parts[0], plans[0], loaded.Version, stop,
-                [&](uint64_t i) -> TPropObject& { return firstSlots[i]; },
-                gather ? &gathered[0] : nullptr);
-        },
-        [&] {
-            ParseLines(
-                source, parts[1], plans[1], loaded.Version, stop,
-                [&](uint64_t i) -> TPropObject& { return secondSlots[i]; },
-                gather ? &gathered[1] : nullptr);
-        });
-    if (parsed.First)
-        std::rethrow_exception(parsed.First);
-    if (parsed.Second)
-        std::rethrow_exception(parsed.Second);
-    if (nulLine != 0)
-        throw EPropdumpError(NulByteMessage, static_cast<int>(nulLine));
+    TPropObject* const slots = objects.data();
+    TBlockGatherer gathered(control.Distinct != nullptr);
+    ParseBlocks(
+        counted, textOf, headerLines, loaded.Version, watch, threads,
+        [slots](unsigned, uint64_t i) -> TPropObject& { return slots[i]; },
+        control.Distinct || control.HeapBytes ? &gathered : nullptr);
+    if (counted.NulLine != 0)
+        throw EPropdumpError(NulByteMessage, static_cast<int>(counted.NulLine));
     if (control.HeapBytes)
-        *control.HeapBytes = objects.capacity() * sizeof(TPropObject) + gathered[0].HeapBytes +
-                             gathered[1].HeapBytes;
-    if (distinct)
-        *distinct = gathered[0].MergedWith(gathered[1]);
+        *control.HeapBytes = objects.capacity() * sizeof(TPropObject) + gathered.HeapBytes;
+    if (control.Distinct)
+        *control.Distinct = gathered.Values();
     return loaded;
 }
 
@@ -488,9 +457,15 @@ void TPropdumpFile::LoadFromMemory(std::string_view Bytes, const std::string& Pa
     // for the objects between them is counted as a third.
     if (Control.OnTotal)
         Control.OnTotal(3 * static_cast<uint64_t>(Bytes.size()));
-    const TMemorySource source(Bytes);
-    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control),
-               Path);
+    const auto readAt = [Bytes](uint64_t offset, uint64_t size, TReadBuffer&,
+                                const TWatch& watch) {
+        for (uint64_t done = 0; done < size; done += ReadBlock) {
+            watch.StopIfCancelled();
+            watch.Report(std::min<uint64_t>(ReadBlock, size - done));
+        }
+        return Bytes.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
+    };
+    TakeLoaded(*this, LoadDocument(Bytes.size(), readAt, Version, Control), Path);
 }
 
 void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
@@ -500,8 +475,9 @@ void TPropdumpFile::LoadFromFile(const std::string& Path, int Version) {
 void TPropdumpFile::LoadFromFile(const std::string& Path, int Version,
                                  const TLoadControl& Control) {
     const FileSystem::TFile file = OpenFile(Path);
-    if (!FileSystem::Rewind(file)) {
-        // A pipe or the like can be read only once: take it whole.
+    const FileSystem::TFileIdentity status = FileSystem::IdentifyFile(file);
+    if (!status.Regular || !FileSystem::Rewind(file)) {
+        // A pipe or the like can be read only once, and its size is not known: take it whole.
         std::string bytes;
         auto buffer = std::make_unique<char[]>(ReadBlock);
         ReadBlocks(file, Path, buffer.get(), [&](std::string_view chunk) {
@@ -518,10 +494,31 @@ void TPropdumpFile::LoadFromFile(const std::string& Path, int Version,
         LoadFromMemory(bytes, Path, Version, rest);
         return;
     }
-    const FileSystem::TFileIdentity status = FileSystem::IdentifyFile(file);
-    if (status.Regular && Control.OnTotal)
+    if (Control.OnTotal)
         Control.OnTotal(3 * status.Size);
-    const TFileSource source(file, Path, status.Size);
-    TakeLoaded(*this, LoadDocument(TWatchedSource(source, Control), Version, Control),
-               Path);
+    // Every range of the file is read by the worker that counts it, and every block again by the
+    // one that parses it; a file cut short meanwhile gives fewer bytes than were there.
+    const auto readAt = [&file, &Path](uint64_t offset, uint64_t size, TReadBuffer& storage,
+                                       const TWatch& watch) {
+        const auto bytes = static_cast<std::size_t>(size);
+        storage.Resize(0);
+        char* const into = storage.Extend(bytes);
+        for (std::size_t got = 0; got < bytes;) {
+            watch.StopIfCancelled();
+            const std::size_t n = ReadFileAt(file, offset + got, into + got,
+                                             std::min(ReadBlock, bytes - got), Path);
+            if (n == 0)
+                throw ChangedWhileRead();
+            watch.Report(n);
+            got += n;
+        }
+        storage.Resize(bytes);
+        return storage.View();
+    };
+    TLoaded loaded = LoadDocument(status.Size, readAt, Version, Control);
+    // Nor may what was added at its end meanwhile be left out unseen.
+    char after;
+    if (ReadFileAt(file, status.Size, &after, 1, Path) != 0)
+        throw ChangedWhileRead();
+    TakeLoaded(*this, std::move(loaded), Path);
 }

@@ -100,8 +100,8 @@ struct TLoadControl {
     // Once, before the first batch, when the load knows how many bytes its batches will add up
     // to; a load from a pipe never knows.
     std::function<void(uint64_t Total)> OnTotal;
-    // After every batch read, with its bytes. Called from the reading threads, possibly two at
-    // once.
+    // After every read block of either walk, with its bytes, and while room is made for the
+    // objects, with a share of the total. Called from the reading threads, several at once.
     std::function<void(uint64_t Bytes)> OnBatch;
     // Checked before every batch: once set, the load stops with ELoadCancelled.
     const std::atomic<bool>* Cancel = nullptr;

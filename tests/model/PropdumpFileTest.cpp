@@ -1,3 +1,4 @@
+#include "model/Parallel.h"
 #include "model/Propdmp.h"
 #include "tests/model/ScratchFiles.h"
 
@@ -45,6 +46,28 @@ void ExpectPrepared(const TPropdumpFile& doc, const std::string& where) {
         EXPECT_EQ(doc.Item(1).Model, "tree") << where;
     }
 }
+
+// The loader's own blocks and threads, and blocks of about ten lines on three threads, so that
+// a text of a few hundred kilobytes has thousands of block borders and later blocks often
+// finish first.
+struct TLoadTuning {
+    const char* Name;
+    TBatchTuning Tuning;
+};
+const TLoadTuning LoadTunings[] = {{"default blocks", {}}, {"256-byte blocks", {3, 0, 256}}};
+
+class TTuned {
+public:
+    explicit TTuned(const TLoadTuning& tuning) : Old(BatchTuning()) {
+        BatchTuning() = tuning.Tuning;
+    }
+    TTuned(const TTuned&) = delete;
+    TTuned& operator=(const TTuned&) = delete;
+    ~TTuned() { BatchTuning() = Old; }
+
+private:
+    TBatchTuning Old;
+};
 
 std::vector<int32_t> Owners(const TPropdumpFile& doc) {
     std::vector<int32_t> owners;
@@ -255,15 +278,20 @@ void ExpectNumbered(const TPropdumpFile& doc, int count, const std::string& wher
 
 TEST(PropdumpFileLoad, TwoPartsReadAsOne) {
     // Padding the first line moves the middle of the text over every byte of a line and its end.
-    for (const char* end : {"\r\n", "\n", "\r"}) {
-        for (std::size_t pad = 0; pad < 48; ++pad) {
-            TPropdumpFile doc;
-            doc.LoadFromMemory(PartedText({}, 0, end, pad), "f", 2);
-            ExpectNumbered(doc, PartedLines,
-                           testing::PrintToString(end) + " pad " + std::to_string(pad));
+    for (const TLoadTuning& tuning : LoadTunings) {
+        const TTuned tuned(tuning);
+        for (const char* end : {"\r\n", "\n", "\r"}) {
+            // Small blocks put a border at every place of a line without the padding.
+            const std::size_t pads = tuning.Tuning.BlockBytes == 0 ? 48 : 1;
+            for (std::size_t pad = 0; pad < pads; ++pad) {
+                TPropdumpFile doc;
+                doc.LoadFromMemory(PartedText({}, 0, end, pad), "f", 2);
+                ExpectNumbered(doc, PartedLines,
+                               std::string(tuning.Name) + testing::PrintToString(end) + " pad " +
+                                   std::to_string(pad));
+            }
         }
     }
-
 }
 
 // NUL bytes up to the end are padding that another program left; anything after a NUL byte
@@ -298,26 +326,29 @@ TEST(PropdumpFileLoad, NulByteIsPaddingOnlyAtTheEnd) {
         {PartedText({100}, PartedLines - 10), 2, 0, "Line format not understood", 100},
     };
     TScratchDir dir;
-    for (const auto& c : cases) {
-        const std::string where = testing::PrintToString(c.Bytes.substr(0, 60));
-        WriteBytes(dir / "f", c.Bytes);
-        for (const bool fromFile : {false, true}) {
-            TPropdumpFile doc = PreparedDocument();
-            try {
-                if (fromFile)
-                    doc.LoadFromFile(dir / "f", c.Version);
-                else
-                    doc.LoadFromMemory(c.Bytes, "new", c.Version);
-                EXPECT_EQ(c.Message, nullptr) << "loaded " << where;
-                EXPECT_EQ(doc.Count(), c.Objects) << where;
-                continue;
-            } catch (const EPropdumpError& e) {
-                EXPECT_STREQ(e.what(), c.Message) << where;
-                EXPECT_EQ(e.LineNumber, c.LineNumber) << where;
+    for (const TLoadTuning& tuning : LoadTunings)
+        for (const auto& c : cases) {
+            const TTuned tuned(tuning);
+            const std::string where =
+                std::string(tuning.Name) + ", " + testing::PrintToString(c.Bytes.substr(0, 60));
+            WriteBytes(dir / "f", c.Bytes);
+            for (const bool fromFile : {false, true}) {
+                TPropdumpFile doc = PreparedDocument();
+                try {
+                    if (fromFile)
+                        doc.LoadFromFile(dir / "f", c.Version);
+                    else
+                        doc.LoadFromMemory(c.Bytes, "new", c.Version);
+                    EXPECT_EQ(c.Message, nullptr) << "loaded " << where;
+                    EXPECT_EQ(doc.Count(), c.Objects) << where;
+                    continue;
+                } catch (const EPropdumpError& e) {
+                    EXPECT_STREQ(e.what(), c.Message) << where;
+                    EXPECT_EQ(e.LineNumber, c.LineNumber) << where;
+                }
+                ExpectPrepared(doc, where);
             }
-            ExpectPrepared(doc, where);
         }
-    }
 }
 
 TEST(PropdumpFileLoad, FirstBadLineOfTheFileIsNamedWhicheverPartHoldsIt) {
@@ -338,26 +369,29 @@ TEST(PropdumpFileLoad, FirstBadLineOfTheFileIsNamedWhicheverPartHoldsIt) {
         cases.push_back({{n, n + 1}, n});
     }
     TScratchDir dir;
-    for (const TCase& c : cases) {
-        const std::string text = PartedText(c.Bad);
-        WriteBytes(dir / "f", text);
-        for (const bool fromFile : {false, true}) {
-            const std::string where =
-                (fromFile ? "file, " : "memory, ") + testing::PrintToString(c.Bad);
-            TPropdumpFile doc = PreparedDocument();
-            try {
-                if (fromFile)
-                    doc.LoadFromFile(dir / "f", 2);
-                else
-                    doc.LoadFromMemory(text, "new", 2);
-                ADD_FAILURE() << "loaded " << where;
-            } catch (const EPropdumpError& e) {
-                EXPECT_STREQ(e.what(), "Line format not understood") << where;
-                EXPECT_EQ(e.LineNumber, c.Named) << where;
+    for (const TLoadTuning& tuning : LoadTunings)
+        for (const TCase& c : cases) {
+            const TTuned tuned(tuning);
+            const std::string text = PartedText(c.Bad);
+            WriteBytes(dir / "f", text);
+            for (const bool fromFile : {false, true}) {
+                const std::string where = std::string(tuning.Name) +
+                                          (fromFile ? ", file, " : ", memory, ") +
+                                          testing::PrintToString(c.Bad);
+                TPropdumpFile doc = PreparedDocument();
+                try {
+                    if (fromFile)
+                        doc.LoadFromFile(dir / "f", 2);
+                    else
+                        doc.LoadFromMemory(text, "new", 2);
+                    ADD_FAILURE() << "loaded " << where;
+                } catch (const EPropdumpError& e) {
+                    EXPECT_STREQ(e.what(), "Line format not understood") << where;
+                    EXPECT_EQ(e.LineNumber, c.Named) << where;
+                }
+                ExpectPrepared(doc, where);
             }
-            ExpectPrepared(doc, where);
         }
-    }
 }
 
 TEST(PropdumpFileSave, WritesHeaderAndCrLfLines) {

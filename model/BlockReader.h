@@ -4,7 +4,9 @@
 // threads, such as the command-line tool's streaming commands. Lines end as TLineSplitter ends
 // them (CR LF, LF, CR), and where the text ends at a NUL byte, and whether that is padding or a
 // bad line, is decided here once; cutting a block into its lines is left to whoever works on it,
-// so that the thread that reads does no more than read.
+// so that the thread that reads does no more than read. The document's loader, which reads a
+// plain file in ranges side by side, counts and cuts its blocks with the same rules
+// (CountLineEnds, ForEachLineOf).
 
 #include "model/FileSystem.h"
 #include "model/LineSplitter.h"

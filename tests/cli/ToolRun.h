@@ -62,12 +62,22 @@ inline TToolRun RunProgram(const std::string& Program, const std::vector<std::st
     for (const std::string& Arg : Args)
         Line += L' ' + QuotedArgument(Arg);
     PROCESS_INFORMATION Process{};
-    const bool Started = ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                          nullptr, &Startup, &Process);
+    // Under wine a process now and then fails to start while the prefix is young; a program
+    // that cannot start at all fails every try.
+    bool Started = false;
+    DWORD Error = 0;
+    for (int Try = 0; Try < 5 && !Started; ++Try) {
+        if (Try > 0)
+            ::Sleep(200);
+        Started = ::CreateProcessW(nullptr, Line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &Startup, &Process);
+        if (!Started)
+            Error = ::GetLastError();
+    }
     for (const HANDLE Standard : {Startup.hStdInput, Startup.hStdOutput, Startup.hStdError})
         ::CloseHandle(Standard);
     if (!Started)
-        return {127, {}, "cannot start " + Program + "\n"};
+        return {127, {}, "cannot start " + Program + " (error " + std::to_string(Error) + ")\n"};
     DWORD Status = 127;
     if (::WaitForSingleObject(Process.hProcess, TimeoutSeconds > 0 ? TimeoutSeconds * 1000
                                                                     : INFINITE) == WAIT_TIMEOUT) {
